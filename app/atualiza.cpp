@@ -1,0 +1,167 @@
+// ATUALIZA: writes the whole package into the identified cartridge, from the
+// package cursor on, and records the module directory in its identity page.
+#include <algorithm>
+
+#include "clock.h"
+#include "host.h"
+#include "pacote.h"
+#include "uATU.h"
+#include "uSER_KV.h"
+
+std::string ARQUIVO_DUMP = "C:\\TEXTO2.TXT";
+
+namespace {
+
+constexpr uint32_t PAUSA_APOS_G_MS = 5000;     // the loader restarts after the first G
+constexpr uint32_t PAUSA_SECAO4_MS = 100;      // before every Page of section 4
+constexpr uint32_t FATIA_PAUSA_MS = 20;        // the window repaints this often in a pause
+constexpr uint16_t ENDERECO_PAGINA_8080 = 0x8080;
+constexpr int BYTE_VERSAO = 6;
+constexpr int BYTE_ENDERECO_4 = 14;
+constexpr int BYTE_ENDERECO_3 = 16;
+constexpr int BYTE_DIRETORIO = 18;             // first module section start
+constexpr int MINIMO_SECOES_MODULO = 4;
+
+// What one run of the walk carries from step to step.
+struct Gravacao {
+    uint8_t imagem[TAM_PAGINA];  // the identity page as read, amended
+    uint16_t bloco = 0;          // Blocks written so far
+    int diretorio = BYTE_DIRETORIO;
+    std::string guardado;        // first entry of module section 1
+    std::string falha;           // the step that failed
+};
+
+std::string hex4(int32_t valor) {
+    return BYTE_PARA_HEX(static_cast<uint8_t>(valor >> 8)) + BYTE_PARA_HEX(static_cast<uint8_t>(valor));
+}
+
+void guarda_16(uint8_t* imagem, int posicao, int32_t valor) {
+    if (posicao < 0 || posicao + 1 >= TAM_PAGINA) return;  // never past the image
+    imagem[posicao] = static_cast<uint8_t>(valor >> 8);
+    imagem[posicao + 1] = static_cast<uint8_t>(valor);
+}
+
+// A pause on the GUI thread that keeps the window painting; it lasts at
+// least `ms`, so the line sees the same timing as a plain sleep.
+void espera(uint32_t ms) {
+    const uint32_t inicio = plat::tick_ms();
+    for (;;) {
+        ui::process_messages();
+        const uint32_t passado = plat::elapsed_ms(inicio, plat::tick_ms());
+        if (passado >= ms) return;
+        plat::sleep_ms(std::min(ms - passado, FATIA_PAUSA_MS));
+    }
+}
+
+void avanca(ui::Control* barra) {
+    ui::progress_step_by(barra, 1);
+    ui::process_messages();
+}
+
+// Firmware section from its base address; Pages until its "*".
+bool grava_secao(int32_t base, bool pausa_por_pagina, ui::Control* barra, Gravacao& g) {
+    int32_t endereco = base;
+    for (std::string entrada; (entrada = LE_ENTRADA(POS_PACOTE)) != MARCA_SECAO; endereco += 0x80) {
+        if (pausa_por_pagina) espera(PAUSA_SECAO4_MS);
+        if (!GRAVA_PAGINA_HEX(static_cast<uint16_t>(endereco), entrada)) {
+            g.falha = "falha na gravação da página " + hex4(endereco);
+            return false;
+        }
+        ++POS_PACOTE;
+        avanca(barra);
+    }
+    ++POS_PACOTE;
+    return true;
+}
+
+// Module section `secao`: its start in the directory, then Blocks until its "*".
+bool grava_modulo(int secao, ui::Control* barra, Gravacao& g) {
+    guarda_16(g.imagem, g.diretorio, g.bloco);
+    g.diretorio += 2;
+    if (secao == 1) g.guardado = LE_ENTRADA(POS_PACOTE);
+    for (std::string entrada; (entrada = LE_ENTRADA(POS_PACOTE)) != MARCA_SECAO; ++g.bloco) {
+        if (!GRAVA_BLOCO_HEX(g.bloco, entrada)) {
+            g.falha = "falha na gravação do bloco " + std::to_string(g.bloco);
+            return false;
+        }
+        ++POS_PACOTE;
+        avanca(barra);
+    }
+    ++POS_PACOTE;
+    return true;
+}
+
+// The identity page image as one line: two digits and "." a byte.
+void grava_dump(const uint8_t* imagem) {
+    std::string linha;
+    for (int i = 0; i < TAM_PAGINA; ++i) linha += BYTE_PARA_HEX(imagem[i]) + ".";
+    std::string erro;
+    if (!plat::write_text_file(ARQUIVO_DUMP, linha + "\r\n", &erro))
+        ui::message_box("Não foi possível criar o arquivo " + ARQUIVO_DUMP + ".\n" + erro);
+}
+
+// An update that stops short says so before the program ends.
+bool falhou(const std::string& etapa) {
+    ui::message_box("A atualização não foi concluída: " + etapa +
+                    ".\n\nO cartucho ficou com a gravação incompleta. Ligue-o novamente em MODO DE "
+                    "ATUALIZAÇÃO e execute a atualização outra vez.");
+    return false;
+}
+
+}  // namespace
+
+bool TfmATU::ATUALIZA() {
+    ui::process_messages();
+    Gravacao g;
+    std::string texto;
+    if (!LE_INFO(texto, g.imagem)) return falhou("falha na leitura da identificação do aparelho");
+    if (texto != NUMERO_SERIE) {
+        ui::message_box("Este aparelho não corresponde ao número de série " + NUMERO_SERIE + ".");
+        ui::request_end();
+        return false;
+    }
+    ui::set_text(lbGG, "Atualização em andamento...." + NUMERO_SERIE);
+    ui::process_messages();
+    ui::progress_step_by(pbAND, 1);
+
+    for (int32_t base : {BASE_SECAO1, BASE_SECAO2, BASE_SECAO3})
+        if (!grava_secao(base, false, pbAND, g)) return falhou(g.falha);
+    if (!COMANDO_G()) return falhou("falha no comando G após a primeira etapa");
+    espera(PAUSA_APOS_G_MS);
+    const int32_t segunda_etapa[] = {BASE_SECAO4, BASE_SECAO5, BASE_SECAO6};
+    for (int n = 0; n < 3; ++n)  // section 4 pauses before each of its Pages
+        if (!grava_secao(segunda_etapa[n], n == 0, pbAND, g)) return falhou(g.falha);
+    POS_PACOTE = POS_MODULOS;
+
+    APAGA_PAGINA(static_cast<uint16_t>(ENDERECO_3));  // results not consulted
+    APAGA_PAGINA(static_cast<uint16_t>(ENDERECO_4));
+    ui::progress_step_by(pbAND, 1);
+
+    const int K = static_cast<int>(LISTA_MODULOS.size());
+    const int sem_teste = K == 0 ? MINIMO_SECOES_MODULO : K + 3;
+    for (int secao = 0; secao < sem_teste || LE_ENTRADA(POS_PACOTE) != MARCA_FIM; ++secao)
+        if (!grava_modulo(secao, pbAND, g)) return falhou(g.falha);
+
+    guarda_16(g.imagem, BYTE_ENDERECO_4, ENDERECO_4);
+    guarda_16(g.imagem, g.diretorio, g.bloco);
+    ++POS_PACOTE;
+
+    if (!GRAVA_PAGINA_HEX(ENDERECO_PAGINA_8080, g.guardado.substr(0, DIGITOS_PAGINA)))
+        return falhou("falha na gravação da página " + hex4(ENDERECO_PAGINA_8080));
+
+    g.imagem[BYTE_VERSAO] = NUM_VERSAO;
+    guarda_16(g.imagem, BYTE_ENDERECO_3, ENDERECO_3);
+    bool resultado = GRAVA_PAGINA(ENDERECO_IDENTIDADE, g.imagem);
+    if (!resultado)
+        g.falha = "falha na gravação da página de identificação " + hex4(ENDERECO_IDENTIDADE);
+    else if (!(resultado = COMANDO_G()))
+        g.falha = "falha no comando G final";
+    grava_dump(g.imagem);  // a record of what was sent, whatever the outcome
+    if (!resultado) return falhou(g.falha);
+
+    ui::progress_step_by(pbAND, ui::progress_max(pbAND));
+    ui::set_text(lbGG, "Atualização concluída!");
+    ui::process_messages();
+    SHOW_MSG(7);
+    return true;
+}

@@ -1,0 +1,14 @@
+// SHOW_MSG: one numbered message in the modal dialog.
+#include "uATU.h"
+#include "uMSG.h"
+
+bool TfmATU::SHOW_MSG(unsigned codigo) {
+    ui::set_form_tag(fmMSG->form, static_cast<int>(codigo));
+    // A code outside the catalogue is shown with only "Cancelar", so it can
+    // never be taken for a confirmation.
+    const MensagemCatalogo* m = MENSAGEM(codigo);
+    ui::set_caption(fmMSG->form, m ? m->titulo : "Mensagem");
+    ui::set_enabled(fmMSG->Button1, m && m->ok_habilitado);
+    ui::set_enabled(fmMSG->Button2, !m || m->cancelar_habilitado);
+    return ui::show_modal(fmMSG->form) == 1;
+}

@@ -1,0 +1,17 @@
+// The firmware package: its entries, markers and walk constants.
+#pragma once
+#include <cstdint>
+#include <string>
+
+const char* const MARCA_FIM = "FIM";        // ends the package
+const char* const MARCA_SECAO = "*";        // ends every list and section
+const char* const MARCA_MODULOS = "**";     // follows the last firmware section
+constexpr int32_t PRIMEIRA_LINHA = 4;       // first display line
+constexpr int DIGITOS_PAGINA = 256;
+constexpr int DIGITOS_BLOCO = 512;
+constexpr int FOLGA_PROGRESSO = 10;         // the bar's range exceeds the single steps
+constexpr int MAX_SECOES_MODULO = 54;       // what the identity page's directory holds
+constexpr int32_t MAX_ENTRADAS = 65536;     // string identifiers are 16-bit
+
+// The entry's text; the empty text for an index the package does not hold.
+std::string LE_ENTRADA(int32_t indice);

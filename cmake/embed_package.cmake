@@ -1,0 +1,36 @@
+# Turns the package source (one entry per line, UTF-8) into the form the
+# program reads it in: a STRINGTABLE for Windows or a C++ table natively.
+# Usage: cmake -DINPUT=pacote.txt -DOUTPUT=file -DFORM=rc|cpp -P embed_package.cmake
+file(READ "${INPUT}" content)
+string(REPLACE "\r" "" content "${content}")
+string(REGEX REPLACE "\n$" "" content "${content}")
+# Keep list separators and brackets from taking a meaning of their own.
+string(REPLACE ";" "<SEMI>" content "${content}")
+string(REPLACE "[" "<LB>" content "${content}")
+string(REPLACE "]" "<RB>" content "${content}")
+string(REPLACE "\n" ";" entries "${content}")
+
+set(out "")
+set(index 0)
+foreach(entry IN LISTS entries)
+  string(REPLACE "<SEMI>" ";" entry "${entry}")
+  string(REPLACE "<LB>" "[" entry "${entry}")
+  string(REPLACE "<RB>" "]" entry "${entry}")
+  if(FORM STREQUAL "rc")
+    if(NOT entry STREQUAL "")
+      string(REPLACE "\"" "\"\"" entry "${entry}")
+      string(APPEND out "  ${index}, \"${entry}\"\n")
+    endif()
+  else()
+    string(REPLACE "\\" "\\\\" entry "${entry}")
+    string(REPLACE "\"" "\\\"" entry "${entry}")
+    string(APPEND out "    \"${entry}\",\n")
+  endif()
+  math(EXPR index "${index} + 1")
+endforeach()
+
+if(FORM STREQUAL "rc")
+  file(WRITE "${OUTPUT}" "// Generated from the package source; do not edit.\n#pragma code_page(65001)\nLANGUAGE 0x16, 0x01\nSTRINGTABLE\nBEGIN\n${out}END\n")
+else()
+  file(WRITE "${OUTPUT}" "// Generated from the package source; do not edit.\nextern const char* const PACOTE_TABELA[];\nextern const int PACOTE_TABELA_N;\nconst char* const PACOTE_TABELA[] = {\n${out}};\nconst int PACOTE_TABELA_N = ${index};\n")
+endif()

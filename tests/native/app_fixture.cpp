@@ -1,0 +1,85 @@
+// Shared set-up of the application tests.
+#include "app_fixture.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "clock.h"
+#include "posix/serial_ports.h"
+#include "posix/string_table_native.h"
+#include "uMSG.h"
+#include "uSER_KV.h"
+
+std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+sim::Options AppTest::default_cartridge() {
+    sim::Options options;
+    options.identity.fill(0x5A);
+    options.identity[0] = 0x12;
+    options.identity[1] = 0xAB;
+    options.identity[2] = 0x0F;
+    return options;
+}
+
+void AppTest::SetUp() {
+    ui::headless::reset();
+    plat::set_fast_forward(true);
+    dump_path = ::testing::TempDir() + "TEXTO2_" + std::to_string(getpid()) + ".TXT";
+    std::remove(dump_path.c_str());
+    ARQUIVO_DUMP = dump_path;
+    NUMERO_SERIE.clear();
+    BYTE_SINC = 0;
+    EM_TENTATIVA = false;
+    ui::headless::set_modal_answer([this](ui::Form* form) {
+        Shown shown{ui::caption(form), {}, ui::enabled(fmMSG->Button1), ui::enabled(fmMSG->Button2)};
+        for (int i = 0; i < ui::memo_line_count(fmMSG->Memo1); ++i)
+            shown.lines.push_back(ui::memo_line(fmMSG->Memo1, i));
+        dialogs.push_back(shown);
+        if (shown.ok_enabled && (confirm_ || !shown.cancel_enabled)) return 1;
+        return 2;
+    });
+}
+
+void AppTest::TearDown() {
+    DESCONECTA();
+    if (cartridge) cartridge->stop();
+    plat::serial_set_device_path(1, "");
+    plat::serial_set_device_path(2, "");
+    plat::string_table_use(nullptr);
+    plat::set_fast_forward(false);
+    std::remove(dump_path.c_str());
+    ui::headless::reset();
+}
+
+void AppTest::start_program(const std::vector<std::string>& package) {
+    package_ = package;
+    plat::string_table_use(package_.empty() ? nullptr : &package_);
+    CRIA_JANELAS();
+    ui::app_run(fmATU->form);
+}
+
+sim::Simulator& AppTest::attach_cartridge(sim::Options options, int port) {
+    cartridge = std::make_unique<sim::Simulator>(options);
+    std::string error;
+    EXPECT_TRUE(cartridge->start(&error)) << error;
+    plat::serial_set_device_path(port, cartridge->slave_path());
+    return *cartridge;
+}
+
+ui::Control* AppTest::control(const char* name) { return ui::find_control(fmATU->form, name); }
+
+ui::Control* AppTest::dialog_button(const char* name) { return ui::find_control(fmMSG->form, name); }
+
+void AppTest::press_update(bool confirm) {
+    confirm_ = confirm;
+    ui::headless::click(control("sbATU"));
+}
+
+std::vector<std::string>& AppTest::boxes() { return ui::headless::message_boxes(); }

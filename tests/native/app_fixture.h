@@ -1,0 +1,50 @@
+// Test set-up shared by the application tests: the headless windows, a
+// package of the test's choice, and a simulated cartridge on a pty as COM 1.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "headless/ui_headless.h"
+#include "package_generator.h"
+#include "simulator.h"
+#include "uATU.h"
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the program on `package` (the embedded one when empty): both
+    // windows created, shown and activated, so the package pass has run.
+    void start_program(const std::vector<std::string>& package = {});
+    // A cartridge on a pty, reached as COM `port`.
+    sim::Simulator& attach_cartridge(sim::Options options = default_cartridge(), int port = 1);
+    static sim::Options default_cartridge();
+
+    ui::Control* control(const char* name);
+    ui::Control* dialog_button(const char* name);
+    // Presses "Atualiza"; the confirmation is answered with `confirm`, and
+    // every later message is recorded (code by caption and text) and closed
+    // with its one enabled button.
+    void press_update(bool confirm = true);
+
+    struct Shown {
+        std::string caption;
+        std::vector<std::string> lines;
+        bool ok_enabled, cancel_enabled;
+    };
+    std::vector<Shown> dialogs;           // every message dialog that came up
+    std::vector<std::string>& boxes();    // every plain message box
+    std::string dump_path;                // where the identity page image goes
+    std::unique_ptr<sim::Simulator> cartridge;
+
+private:
+    std::vector<std::string> package_;
+    bool confirm_ = true;
+};
+
+// Reads a whole file; empty when it does not exist.
+std::string read_file(const std::string& path);
