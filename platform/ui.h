@@ -19,7 +19,7 @@ enum class Kind { Panel, Label, Memo, Button, ProgressBar };
 enum Flag : uint32_t {
     BOLD = 1u << 0,
     ITALIC = 1u << 1,
-    WORD_WRAP = 1u << 2,     // labels: wrap inside the given width
+    WORD_WRAP = 1u << 2,     // labels, memos: wrap inside the given width
     HIDDEN = 1u << 3,        // never shown
     BORDER = 1u << 4,        // panels: single flat border
     VSCROLL = 1u << 5,       // memos: vertical scroll bar

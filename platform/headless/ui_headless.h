@@ -10,9 +10,15 @@ namespace ui::headless {
 
 Form* find_form(const char* name);
 bool is_visible(Form* form);
-void activate(Form* form);  // the form becomes the active window: on_activate
-void click(Control* control);   // as a user's click: on_click, or closes a modal form
-void close(Form* form);         // the title-bar close box
+// Fires the form's on_activate, as if it became the active window again (the
+// Windows toolkit fires it only on a main form's first activation, and on a
+// dialog as show_modal brings it up).
+void activate(Form* form);
+// As a user's click: on_click, or closes the modal form it belongs to with its
+// button's result. Does nothing on a disabled control, on a control inside a
+// disabled panel, or on another form while a modal form is up.
+void click(Control* control);
+void close(Form* form);  // the title-bar close box; a modal form closes with 2
 
 // Answers every modal form: called while the form is up (its on_activate has
 // run); returns the result it closes with. Without an answer: 2.

@@ -1,0 +1,235 @@
+// The windowing toolkit without windows: every form and control keeps its
+// state in memory, and the native tests act on it through ui_headless.h.
+//
+// There is no real event loop here: app_run fires the main form's on_show and
+// on_activate (its first activation) and returns at once; process_messages
+// runs the test's hook; show_modal asks the test's modal answer instead of
+// waiting for the user.
+#include "ui_headless.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace ui {
+
+struct Control {
+    const ControlSpec* spec;
+    Form* form;
+    Control* parent;  // the containing panel, or nullptr
+    std::string text;
+    Color color;
+    bool enabled;
+    std::vector<std::string> lines;  // memos
+    int max = 0, position = 0;       // progress bars
+    std::vector<int> log;            // progress bars: every position taken
+};
+
+struct Form {
+    FormSpec spec;
+    FormHandlers handlers;
+    std::vector<std::unique_ptr<Control>> controls;
+    std::string caption;
+    int tag = 0;
+    bool visible = false;
+    bool modal = false;      // inside show_modal
+    int closed_with = 0;     // result of a click on one of its buttons while modal
+};
+
+namespace {
+
+struct State {
+    std::vector<std::unique_ptr<Form>> forms;
+    std::string title;
+    bool end = false;
+    Cursor cursor = Cursor::Default;
+    std::function<int(Form*)> modal_answer;
+    std::function<void()> message_hook;
+    std::vector<std::string> message_boxes;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+// A control takes input when it and every panel around it are enabled and no
+// modal form other than its own is up.
+bool takes_input(Control* control) {
+    for (Control* c = control; c; c = c->parent)
+        if (!c->enabled) return false;
+    for (auto& form : state().forms)
+        if (form->modal && form.get() != control->form) return false;
+    return true;
+}
+
+void fire(const std::function<void()>& handler) {
+    if (handler) handler();
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (!text.empty() && start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+void app_init() {}
+void app_set_title(const std::string& title) { state().title = title; }
+
+Form* create_form(const FormSpec& spec, FormHandlers handlers) {
+    auto form = std::make_unique<Form>();
+    form->spec = spec;
+    form->handlers = std::move(handlers);
+    form->caption = spec.caption ? spec.caption : "";
+    for (int i = 0; i < spec.control_count; ++i) {
+        const ControlSpec& cs = spec.controls[i];
+        auto control = std::make_unique<Control>();
+        control->spec = &cs;
+        control->form = form.get();
+        control->parent = cs.parent ? find_control(form.get(), cs.parent) : nullptr;
+        control->text = cs.text ? cs.text : "";
+        if (cs.kind == Kind::Memo) control->lines = split_lines(control->text);
+        control->color = cs.color;
+        control->enabled = !(cs.flags & DISABLED);
+        form->controls.push_back(std::move(control));
+    }
+    Form* created = form.get();
+    state().forms.push_back(std::move(form));
+    fire(created->handlers.on_create);
+    return created;
+}
+
+void app_run(Form* main_form) {
+    fire(main_form->handlers.on_show);
+    main_form->visible = true;
+    headless::activate(main_form);
+}
+
+void process_messages() { fire(state().message_hook); }
+void request_end() { state().end = true; }
+bool end_requested() { return state().end; }
+void set_cursor(Cursor cursor) { state().cursor = cursor; }
+Cursor cursor() { return state().cursor; }
+void message_box(const std::string& text) { state().message_boxes.push_back(text); }
+
+Control* find_control(Form* form, const char* name) {
+    for (auto& control : form->controls)
+        if (std::string(control->spec->name) == name) return control.get();
+    return nullptr;
+}
+
+void set_caption(Form* form, const std::string& caption) { form->caption = caption; }
+std::string caption(Form* form) { return form->caption; }
+void set_form_tag(Form* form, int tag) { form->tag = tag; }
+int form_tag(Form* form) { return form->tag; }
+void clear_focus(Form*) {}
+
+int show_modal(Form* form) {
+    if (state().end) return 2;
+    Cursor before = state().cursor;
+    state().cursor = Cursor::Default;  // the normal arrow while a modal form is up
+    form->visible = true;
+    form->modal = true;
+    form->closed_with = 0;
+    fire(form->handlers.on_activate);
+    int answer = state().modal_answer ? state().modal_answer(form) : 2;
+    int result = form->closed_with ? form->closed_with : answer;
+    form->modal = false;
+    form->visible = false;
+    state().cursor = before;
+    return result;
+}
+
+void set_text(Control* control, const std::string& text) {
+    control->text = text;
+    if (control->spec->kind == Kind::Memo) control->lines = split_lines(text);
+}
+
+std::string text(Control* control) {
+    if (control->spec->kind != Kind::Memo) return control->text;
+    std::string joined;
+    for (size_t i = 0; i < control->lines.size(); ++i) joined += (i ? "\r\n" : "") + control->lines[i];
+    return joined;
+}
+
+void set_color(Control* control, Color color) { control->color = color; }
+Color color(Control* control) { return control->color; }
+int tag(Control* control) { return control->spec->tag; }
+const char* name(Control* control) { return control->spec->name; }
+void set_enabled(Control* control, bool enabled) { control->enabled = enabled; }
+bool enabled(Control* control) { return control->enabled; }
+
+void memo_clear(Control* memo) { memo->lines.clear(); }
+void memo_append(Control* memo, const std::string& line) { memo->lines.push_back(line); }
+int memo_line_count(Control* memo) { return static_cast<int>(memo->lines.size()); }
+
+std::string memo_line(Control* memo, int index) {
+    if (index < 0 || index >= memo_line_count(memo)) return {};
+    return memo->lines[index];
+}
+
+void progress_set_max(Control* bar, int max) {
+    bar->max = std::max(max, 0);
+    if (bar->position > bar->max) {
+        bar->position = bar->max;
+        bar->log.push_back(bar->position);
+    }
+}
+
+int progress_max(Control* bar) { return bar->max; }
+
+void progress_step_by(Control* bar, int delta) {
+    long long target = static_cast<long long>(bar->position) + delta;
+    bar->position = static_cast<int>(std::clamp<long long>(target, 0, bar->max));
+    bar->log.push_back(bar->position);
+}
+
+int progress_position(Control* bar) { return bar->position; }
+
+namespace headless {
+
+Form* find_form(const char* name) {
+    for (auto& form : state().forms)
+        if (std::string(form->spec.name) == name) return form.get();
+    return nullptr;
+}
+
+bool is_visible(Form* form) { return form->visible; }
+
+void activate(Form* form) { fire(form->handlers.on_activate); }
+
+void click(Control* control) {
+    if (!takes_input(control)) return;
+    const ControlSpec& spec = *control->spec;
+    if (spec.kind == Kind::Button && spec.modal_result != 0) {
+        if (control->form->modal) control->form->closed_with = spec.modal_result;
+    } else if (spec.kind == Kind::Button || (spec.kind == Kind::Panel && (spec.flags & CLICKABLE))) {
+        if (control->form->handlers.on_click) control->form->handlers.on_click(control);
+    }
+}
+
+void close(Form* form) {
+    if (form->modal) {
+        form->closed_with = 2;  // any way of closing but a button counts as 2
+        return;
+    }
+    fire(form->handlers.on_close);
+}
+
+void set_modal_answer(std::function<int(Form*)> answer) { state().modal_answer = std::move(answer); }
+void set_message_hook(std::function<void()> hook) { state().message_hook = std::move(hook); }
+std::vector<std::string>& message_boxes() { return state().message_boxes; }
+std::vector<int>& progress_log(Control* bar) { return bar->log; }
+void reset() { state() = State(); }
+
+}  // namespace headless
+}  // namespace ui
