@@ -7,6 +7,7 @@ namespace windriver {
 
 namespace {
 constexpr UINT ANSWER_TIMEOUT_MS = 10000;  // a busy program answers between two steps of its work
+constexpr DWORD SETTLE_MS = 200;           // for the screen to show what was painted
 }
 
 std::wstring widen(const std::string& utf8) {
@@ -116,7 +117,14 @@ void bring_up(HWND top) {
     SetForegroundWindow(top);
     BringWindowToTop(top);
     RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    Sleep(500);
+    // The program has painted once it waits for input again.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(top, &pid);
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {
+        WaitForInputIdle(process, ANSWER_TIMEOUT_MS);
+        CloseHandle(process);
+    }
+    Sleep(SETTLE_MS);
 }
 
 COLORREF screen_pixel(POINT at) {
