@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "../ui_content.h"
+
 namespace ui {
 
 struct Control {
@@ -66,20 +68,6 @@ void fire(const std::function<void()>& handler) {
     if (handler) handler();
 }
 
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (!text.empty() && start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 }  // namespace
 
 void app_init() {}
@@ -97,7 +85,7 @@ Form* create_form(const FormSpec& spec, FormHandlers handlers) {
         control->form = form.get();
         control->parent = cs.parent ? find_control(form.get(), cs.parent) : nullptr;
         control->text = cs.text ? cs.text : "";
-        if (cs.kind == Kind::Memo) control->lines = split_lines(control->text);
+        if (cs.kind == Kind::Memo) control->lines = content::split_lines(control->text);
         control->color = cs.color;
         control->enabled = !(cs.flags & DISABLED);
         form->controls.push_back(std::move(control));
@@ -151,14 +139,11 @@ int show_modal(Form* form) {
 
 void set_text(Control* control, const std::string& text) {
     control->text = text;
-    if (control->spec->kind == Kind::Memo) control->lines = split_lines(text);
+    if (control->spec->kind == Kind::Memo) control->lines = content::split_lines(text);
 }
 
 std::string text(Control* control) {
-    if (control->spec->kind != Kind::Memo) return control->text;
-    std::string joined;
-    for (size_t i = 0; i < control->lines.size(); ++i) joined += (i ? "\r\n" : "") + control->lines[i];
-    return joined;
+    return control->spec->kind == Kind::Memo ? content::join_lines(control->lines) : control->text;
 }
 
 void set_color(Control* control, Color color) { control->color = color; }
@@ -172,10 +157,7 @@ void memo_clear(Control* memo) { memo->lines.clear(); }
 void memo_append(Control* memo, const std::string& line) { memo->lines.push_back(line); }
 int memo_line_count(Control* memo) { return static_cast<int>(memo->lines.size()); }
 
-std::string memo_line(Control* memo, int index) {
-    if (index < 0 || index >= memo_line_count(memo)) return {};
-    return memo->lines[index];
-}
+std::string memo_line(Control* memo, int index) { return content::line_at(memo->lines, index); }
 
 void progress_set_max(Control* bar, int max) {
     bar->max = std::max(max, 0);
@@ -188,8 +170,7 @@ void progress_set_max(Control* bar, int max) {
 int progress_max(Control* bar) { return bar->max; }
 
 void progress_step_by(Control* bar, int delta) {
-    long long target = static_cast<long long>(bar->position) + delta;
-    bar->position = static_cast<int>(std::clamp<long long>(target, 0, bar->max));
+    bar->position = content::stepped(bar->position, delta, bar->max);
     bar->log.push_back(bar->position);
 }
 

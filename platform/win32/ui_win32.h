@@ -64,6 +64,7 @@ App& app();
 int scale(int pixels);  // layout pixels to device pixels at the screen's DPI
 
 // Application (ui_win32_app.cpp).
+void register_class(const wchar_t* name, WNDPROC procedure, HBRUSH background);
 bool set_cursor_shape(HWND under, UINT hit);  // WM_SETCURSOR of our windows
 void dispatch(MSG& msg);  // one message of any of our loops
 

@@ -64,6 +64,17 @@ App& app() {
 
 int scale(int pixels) { return MulDiv(pixels, app().dpi, 96); }
 
+void register_class(const wchar_t* name, WNDPROC procedure, HBRUSH background) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    RegisterClassW(&wc);
+}
+
 bool set_cursor_shape(HWND under, UINT hit) {
     const wchar_t* shape = nullptr;
     if (app().cursor == Cursor::Hourglass) {
@@ -95,18 +106,13 @@ void app_init() {
     app().dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
 
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = app_proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    wc.lpszClassName = APP_CLASS;
-    RegisterClassW(&wc);
+    register_class(APP_CLASS, app_proc, nullptr);
     register_form_class();
     register_panel_class();
 
     app().window = CreateWindowExW(0, APP_CLASS, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                    GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
-                                   0, nullptr, nullptr, wc.hInstance, nullptr);
+                                   0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 void app_set_title(const std::string& title) {

@@ -1,6 +1,7 @@
 // What controls show: texts, memo lines and progress (Windows-specific).
 #include <algorithm>
 
+#include "../ui_content.h"
 #include "ui_win32.h"
 #include "utf.h"
 
@@ -10,10 +11,8 @@ namespace {
 
 // A memo's window text: its lines joined as the edit control keeps them.
 void show_lines(Control* memo) {
-    std::string joined;
-    for (size_t i = 0; i < memo->lines.size(); ++i) joined += (i ? "\r\n" : "") + memo->lines[i];
-    memo->text = joined;
-    SetWindowTextW(memo->hwnd, plat::widen(joined).c_str());
+    memo->text = content::join_lines(memo->lines);
+    SetWindowTextW(memo->hwnd, plat::widen(memo->text).c_str());
 }
 
 void show_position(Control* bar) { SendMessageW(bar->hwnd, PBM_SETPOS, bar->position, 0); }
@@ -25,12 +24,7 @@ using namespace win32;
 
 void set_text(Control* control, const std::string& text) {
     if (control->spec->kind == Kind::Memo) {
-        control->lines.clear();
-        for (size_t start = 0; !text.empty() && start <= text.size();) {
-            size_t end = std::min(text.find('\n', start), text.size());
-            control->lines.push_back(text.substr(start, end - start - (end > start && text[end - 1] == '\r')));
-            start = end + 1;
-        }
+        control->lines = content::split_lines(text);
         show_lines(control);
         return;
     }
@@ -54,10 +48,7 @@ void memo_append(Control* memo, const std::string& line) {
 
 int memo_line_count(Control* memo) { return static_cast<int>(memo->lines.size()); }
 
-std::string memo_line(Control* memo, int index) {
-    if (index < 0 || index >= memo_line_count(memo)) return {};
-    return memo->lines[index];
-}
+std::string memo_line(Control* memo, int index) { return content::line_at(memo->lines, index); }
 
 void progress_set_max(Control* bar, int max) {
     bar->max = std::max(max, 0);
@@ -69,8 +60,7 @@ void progress_set_max(Control* bar, int max) {
 int progress_max(Control* bar) { return bar->max; }
 
 void progress_step_by(Control* bar, int delta) {
-    long long target = static_cast<long long>(bar->position) + delta;
-    bar->position = static_cast<int>(std::clamp<long long>(target, 0, bar->max));
+    bar->position = content::stepped(bar->position, delta, bar->max);
     show_position(bar);
 }
 

@@ -98,16 +98,7 @@ LRESULT CALLBACK form_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 Form* form_of(HWND hwnd) { return static_cast<Form*>(GetPropW(hwnd, FORM_PROPERTY)); }
 
-void register_form_class() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = form_proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(SYSTEM_BTNFACE);
-    wc.lpszClassName = FORM_CLASS;
-    RegisterClassW(&wc);
-}
+void register_form_class() { register_class(FORM_CLASS, form_proc, GetSysColorBrush(SYSTEM_BTNFACE)); }
 
 bool modal_key(Form* modal, const MSG& msg) {
     if (msg.message != WM_KEYDOWN || (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE)) return false;

@@ -72,14 +72,7 @@ LRESULT CALLBACK panel_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-void register_panel_class() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = panel_proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = PANEL_CLASS;
-    RegisterClassW(&wc);
-}
+void register_panel_class() { register_class(PANEL_CLASS, panel_proc, nullptr); }  // paints its own colour
 
 }  // namespace win32
 }  // namespace ui

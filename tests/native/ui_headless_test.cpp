@@ -1,29 +1,14 @@
 // The headless toolkit behaves as the Windows one in what the program relies
-// on: modal results, disabled controls, the progress clamp and the end request.
+// on: modal results, disabled controls, the progress clamp and the end request,
+// here on the program's own two windows.
 #include <gtest/gtest.h>
 
 #include "headless/ui_headless.h"
+#include "layouts.h"
 
 using namespace ui;
 
 namespace {
-
-const ControlSpec DIALOG_CONTROLS[] = {
-    {"Button1", Kind::Button, nullptr, 267, 138, 66, 25, "OK", COLOR_BTNFACE, COLOR_TEXT, 0, 0, 0, 1},
-    {"Button2", Kind::Button, nullptr, 200, 138, 66, 25, "Cancelar", COLOR_BTNFACE, COLOR_TEXT, 0, 0, 0, 2},
-    {"Panel1", Kind::Panel, nullptr, 8, 8, 322, 124, "", COLOR_BTNFACE, COLOR_TEXT, 0, DISABLED, 0, 0},
-    {"Memo1", Kind::Memo, "Panel1", 0, 0, 0, 0, "", COLOR_BTNFACE, COLOR_TEXT, 13, FILL_PARENT, 0, 0},
-};
-const FormSpec DIALOG = {"dlg", "", 338, 168, true, "Arial", 11, DIALOG_CONTROLS, 4};
-
-const ControlSpec MAIN_CONTROLS[] = {
-    {"Panel9", Kind::Panel, nullptr, 0, 0, 349, 128, "", COLOR_BTNFACE, COLOR_TEXT, 0, BORDER, 0, 0},
-    {"pnCOM2", Kind::Panel, "Panel9", 61, 14, 57, 22, "COM 2", 0xFFFFFF, COLOR_TEXT, 11,
-     BORDER | CLICKABLE, 2, 0},
-    {"sbATU", Kind::Button, "Panel9", 7, 42, 334, 24, "Atualiza", COLOR_BTNFACE, COLOR_TEXT, 0, NO_FOCUS, 0, 0},
-    {"pbAND", Kind::ProgressBar, "Panel9", 7, 82, 330, 24, "", COLOR_BTNFACE, COLOR_TEXT, 0, 0, 0, 0},
-};
-const FormSpec MAIN = {"main", "Janela", 349, 128, false, "Arial", 11, MAIN_CONTROLS, 4};
 
 class HeadlessToolkit : public ::testing::Test {
 protected:
@@ -40,7 +25,7 @@ void answer_by_clicking(const char* button) {
 }
 
 TEST_F(HeadlessToolkit, ModalFormClosesWithTheResultOfTheClickedButton) {
-    Form* dialog = create_form(DIALOG, {});
+    Form* dialog = create_form(LAYOUT_FMMSG, {});
     answer_by_clicking("Button1");
     EXPECT_EQ(show_modal(dialog), 1);
     answer_by_clicking("Button2");
@@ -49,13 +34,13 @@ TEST_F(HeadlessToolkit, ModalFormClosesWithTheResultOfTheClickedButton) {
 }
 
 TEST_F(HeadlessToolkit, ModalFormWithoutAnAnswerClosesWith2) {
-    Form* dialog = create_form(DIALOG, {});
+    Form* dialog = create_form(LAYOUT_FMMSG, {});
     EXPECT_EQ(show_modal(dialog), 2);
 }
 
 TEST_F(HeadlessToolkit, ModalFormIsUpAndActivatedWhenTheAnswerIsAsked) {
     int activations = 0;
-    Form* dialog = create_form(DIALOG, {nullptr, nullptr, [&] { ++activations; }, nullptr, nullptr});
+    Form* dialog = create_form(LAYOUT_FMMSG, {nullptr, nullptr, [&] { ++activations; }, nullptr, nullptr});
     headless::set_modal_answer([&](Form* form) {
         EXPECT_TRUE(headless::is_visible(form));
         EXPECT_EQ(activations, 1);
@@ -65,14 +50,14 @@ TEST_F(HeadlessToolkit, ModalFormIsUpAndActivatedWhenTheAnswerIsAsked) {
 }
 
 TEST_F(HeadlessToolkit, ClickOnADisabledButtonDoesNotCloseTheModalForm) {
-    Form* dialog = create_form(DIALOG, {});
+    Form* dialog = create_form(LAYOUT_FMMSG, {});
     set_enabled(find_control(dialog, "Button1"), false);
     answer_by_clicking("Button1");
     EXPECT_EQ(show_modal(dialog), 0);  // the answer's own value: the click did not count
 }
 
 TEST_F(HeadlessToolkit, ShowModalAfterTheEndWasRequestedReturns2WithoutAsking) {
-    Form* dialog = create_form(DIALOG, {});
+    Form* dialog = create_form(LAYOUT_FMMSG, {});
     bool asked = false;
     headless::set_modal_answer([&](Form*) {
         asked = true;
@@ -84,7 +69,7 @@ TEST_F(HeadlessToolkit, ShowModalAfterTheEndWasRequestedReturns2WithoutAsking) {
 }
 
 TEST_F(HeadlessToolkit, ModalFormShowsTheArrowAndRestoresTheCursorAfterwards) {
-    Form* dialog = create_form(DIALOG, {});
+    Form* dialog = create_form(LAYOUT_FMMSG, {});
     set_cursor(Cursor::Hourglass);
     headless::set_modal_answer([](Form*) {
         EXPECT_EQ(cursor(), Cursor::Default);
@@ -96,7 +81,7 @@ TEST_F(HeadlessToolkit, ModalFormShowsTheArrowAndRestoresTheCursorAfterwards) {
 
 TEST_F(HeadlessToolkit, ClickOnAClickablePanelFiresOnClickWithThePanel) {
     Control* clicked = nullptr;
-    Form* main = create_form(MAIN, {nullptr, nullptr, nullptr, [&](Control* c) { clicked = c; }, nullptr});
+    Form* main = create_form(LAYOUT_FMATU, {nullptr, nullptr, nullptr, [&](Control* c) { clicked = c; }, nullptr});
     headless::click(find_control(main, "pnCOM2"));
     ASSERT_NE(clicked, nullptr);
     EXPECT_EQ(tag(clicked), 2);
@@ -104,8 +89,8 @@ TEST_F(HeadlessToolkit, ClickOnAClickablePanelFiresOnClickWithThePanel) {
 
 TEST_F(HeadlessToolkit, ClicksInsideADisabledPanelOrBehindAModalFormAreIgnored) {
     int clicks = 0;
-    Form* main = create_form(MAIN, {nullptr, nullptr, nullptr, [&](Control*) { ++clicks; }, nullptr});
-    Form* dialog = create_form(DIALOG, {});
+    Form* main = create_form(LAYOUT_FMATU, {nullptr, nullptr, nullptr, [&](Control*) { ++clicks; }, nullptr});
+    Form* dialog = create_form(LAYOUT_FMMSG, {});
     set_enabled(find_control(main, "Panel9"), false);
     headless::click(find_control(main, "sbATU"));
     EXPECT_EQ(clicks, 0);
@@ -122,7 +107,7 @@ TEST_F(HeadlessToolkit, ClicksInsideADisabledPanelOrBehindAModalFormAreIgnored) 
 
 TEST_F(HeadlessToolkit, RunningTheMainFormFiresOnShowThenOnActivate) {
     std::string events;
-    Form* main = create_form(MAIN, {[&] { events += "create "; }, [&] { events += "show "; },
+    Form* main = create_form(LAYOUT_FMATU, {[&] { events += "create "; }, [&] { events += "show "; },
                                     [&] { events += "activate "; }, nullptr, nullptr});
     EXPECT_FALSE(headless::is_visible(main));
     app_run(main);
@@ -131,7 +116,7 @@ TEST_F(HeadlessToolkit, RunningTheMainFormFiresOnShowThenOnActivate) {
 }
 
 TEST_F(HeadlessToolkit, ProgressIsClampedBetweenZeroAndItsMaximum) {
-    Form* main = create_form(MAIN, {});
+    Form* main = create_form(LAYOUT_FMATU, {});
     Control* bar = find_control(main, "pbAND");
     progress_set_max(bar, 10);
     progress_step_by(bar, 4);
@@ -146,7 +131,7 @@ TEST_F(HeadlessToolkit, ProgressIsClampedBetweenZeroAndItsMaximum) {
 }
 
 TEST_F(HeadlessToolkit, MemoKeepsItsLinesBlankOnesIncluded) {
-    Form* dialog = create_form(DIALOG, {});
+    Form* dialog = create_form(LAYOUT_FMMSG, {});
     Control* memo = find_control(dialog, "Memo1");
     memo_append(memo, "um");
     memo_append(memo, "");
@@ -156,6 +141,10 @@ TEST_F(HeadlessToolkit, MemoKeepsItsLinesBlankOnesIncluded) {
     EXPECT_EQ(text(memo), "um\r\n\r\ntrês");
     memo_clear(memo);
     EXPECT_EQ(memo_line_count(memo), 0);
+    set_text(memo, "a\r\nb\n");
+    EXPECT_EQ(memo_line_count(memo), 3);
+    EXPECT_EQ(memo_line(memo, 1), "b");
+    EXPECT_EQ(memo_line(memo, 3), "");  // past the end
 }
 
 TEST_F(HeadlessToolkit, ProcessMessagesRunsTheHookAndMessageBoxesAreRecorded) {
