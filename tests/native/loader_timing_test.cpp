@@ -1,0 +1,105 @@
+// Loader commands against the clock: the 5 s limits, the pauses, and the tick
+// counter's wrap.
+#include "loader_fixture.h"
+
+using namespace testing_pty;
+
+namespace {
+
+using std::chrono::milliseconds;
+
+TEST_F(LoaderTest, LoaderAnsweringAWrongByteGetsNoFrameAndFailsAfterALittleOver5s) {
+    Bytes linha;
+    peer.play([&](PtyPeer& p) {
+        linha = p.read(1, ESPERA_PEER_MS);
+        p.write({0x79});  // the complement of another generation's sync byte
+        linha = concat(linha, p.read_until_quiet(5600));
+    });
+    const auto inicio = Clock::now();
+    EXPECT_FALSE(COMANDO_G());
+    const double ms = ms_since(inicio);
+    peer.join();
+    EXPECT_EQ(ERRO_COM, ERRO_TEMPO);
+    EXPECT_GE(ms, LIMITE_ESPERA_MS);
+    EXPECT_LT(ms, LIMITE_ESPERA_MS + 400);
+    EXPECT_EQ(linha, Bytes{0x87});  // sent once, never repeated, no frame
+}
+
+TEST_F(LoaderTest, ComplementArrivingAfterTheLimitStillCountsAsATimeOut) {
+    Bytes resto;
+    peer.play([&](PtyPeer& p) {
+        p.read(1, ESPERA_PEER_MS);
+        plat::advance_ticks(LIMITE_ESPERA_MS + 1);
+        p.write({0x78});
+        resto = p.read_until_quiet(300);
+    });
+    EXPECT_FALSE(APAGA_PAGINA(0x8000));
+    peer.join();
+    EXPECT_EQ(ERRO_COM, ERRO_TEMPO);
+    EXPECT_TRUE(resto.empty());
+}
+
+TEST_F(LoaderTest, LoaderThatNeverRepliesFailsOnceTheLimitHasPassed) {
+    peer.play([&](PtyPeer& p) {
+        recebe_quadro(p);
+        std::this_thread::sleep_for(milliseconds(250));  // the host polls meanwhile
+        plat::advance_ticks(LIMITE_ESPERA_MS);
+    });
+    const auto inicio = Clock::now();
+    EXPECT_FALSE(COMANDO_G());
+    const double ms = ms_since(inicio);
+    peer.join();
+    EXPECT_EQ(ERRO_COM, ERRO_TEMPO);
+    EXPECT_GE(ms, 250);   // kept polling until the limit
+    EXPECT_LT(ms, 1000);  // and stopped soon after it
+}
+
+TEST_F(LoaderTest, HandshakeSpanningTheTickWrapDoesNotTimeOut) {
+    // Put the counter 150 ms before its wrap; the loader answers after 300 ms.
+    plat::advance_ticks(static_cast<uint32_t>(0u - 150u - plat::tick_ms()));
+    const uint32_t antes = plat::tick_ms();
+    peer.play([&](PtyPeer& p) {
+        p.read(1, ESPERA_PEER_MS);
+        std::this_thread::sleep_for(milliseconds(300));
+        p.write({0x78});
+        p.read(2, ESPERA_PEER_MS);
+        p.write({0x02, ACK});
+    });
+    EXPECT_TRUE(COMANDO_G());
+    peer.join();
+    EXPECT_EQ(ERRO_COM, ERRO_OK);
+    EXPECT_LT(plat::tick_ms(), antes);  // the counter did wrap meanwhile
+}
+
+TEST_F(LoaderTest, ReplyIsReadOnlyAfterAnAnswerPauseOf80ms) {
+    plat::set_fast_forward(false);
+    peer.play([&](PtyPeer& p) {
+        recebe_quadro(p);
+        p.write({0x02, ACK});
+    });
+    const auto inicio = Clock::now();
+    EXPECT_TRUE(COMANDO_G());
+    EXPECT_GE(ms_since(inicio), PAUSA_RESPOSTA_MS);
+}
+
+TEST_F(LoaderTest, PageWriteWaits50msBetweenEraseAndWrite) {
+    plat::set_fast_forward(false);
+    const Bytes pagina(TAM_PAGINA, 0x00);
+    double intervalo = 0;
+    peer.play([&](PtyPeer& p) {
+        recebe_quadro(p);
+        p.write({0x02, ACK});
+        const auto ack = Clock::now();
+        p.read(1, ESPERA_PEER_MS);  // the sync byte of W
+        intervalo = ms_since(ack);
+        p.write({0x78});
+        p.read(133, ESPERA_PEER_MS);
+        p.write({0x02, ACK});
+    });
+    EXPECT_TRUE(GRAVA_PAGINA(0x8000, pagina.data()));
+    peer.join();
+    // The host reads E's reply after its 80 ms pause, then pauses 50 ms more.
+    EXPECT_GE(intervalo, PAUSA_RESPOSTA_MS + PAUSA_APAGA_GRAVA_MS - 5);
+}
+
+}  // namespace
