@@ -12,7 +12,7 @@ static const WORD TABLE_LANGUAGE = MAKELANGID(LANG_PORTUGUESE, SUBLANG_PORTUGUES
 std::string string_table_entry(int32_t id) {
     if (id < 0 || id > 0xFFFF) return {};
     // Strings live in blocks of sixteen; block b holds identifiers 16(b-1) to 16b-1.
-    HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(RT_STRING),
+    HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(6) /* RT_STRING */,
                                   MAKEINTRESOURCEW(id / 16 + 1), TABLE_LANGUAGE);
     if (!found) return {};
     HGLOBAL loaded = LoadResource(nullptr, found);

@@ -1,0 +1,119 @@
+// dist/pATU.exe under Wine, against the simulated cartridge through Wine's
+// COM mapping, driven through its windows as a user would.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "../native/expected_image.h"
+#include "package_generator.h"
+#include "simulator.h"
+#include "wine_session.h"
+
+namespace {
+
+const std::string WINDOW = "Atualização QUILLA II";
+
+sim::Options cartridge_options() {
+    sim::Options options;
+    options.identity = sim::default_identity();
+    return options;
+}
+
+class WineUpdate : public ::testing::Test {
+protected:
+    // A simulated cartridge as COM n.
+    sim::Simulator& cartridge(int n, sim::Options options = cartridge_options()) {
+        auto& slot = cartridges_[n];
+        slot = std::make_unique<sim::Simulator>(options);
+        std::string error;
+        EXPECT_TRUE(slot->start(&error)) << error;
+        wine::link_com(n, slot->slave_path());
+        return *slot;
+    }
+    void TearDown() override {
+        for (int n = 1; n <= 2; ++n) wine::link_com(n, "");
+    }
+    // Presses "Atualiza" and answers the confirmation with `button`.
+    void start_attempt(const std::string& button) {
+        wine::drive({"wait-window", WINDOW, "30000", "--", "click", WINDOW, "Atualiza", "--", "wait-text",
+                     "Mensagem", "Para iniciar a atualização deste cartucho", "20000", "--", "click", "Mensagem",
+                     button});
+    }
+    // Waits for the message dialog with `caption` and a line starting with
+    // `line`; closes it with `button`.
+    void expect_message(const std::string& caption, const std::string& line, const std::string& button,
+                        int timeout_ms = 60000) {
+        wine::drive({"wait-text", caption, line, std::to_string(timeout_ms), "--", "click", caption, button,
+                     "--", "wait-gone", caption, "10000"},
+                    timeout_ms + 30000);
+    }
+    std::unique_ptr<sim::Simulator> cartridges_[3];
+};
+
+}  // namespace
+
+TEST_F(WineUpdate, SilentCom1ThenAFullUpdateOnCom2) {
+    sim::Options silent = cartridge_options();
+    silent.silent = true;
+    sim::Simulator& com1 = cartridge(1, silent);
+    sim::Simulator& com2 = cartridge(2);
+    wine::Process program(wine::dist_exe(), {});
+
+    start_attempt("OK");
+    expect_message("Erro de comunicação", "Não foi possível comunicar com o aparelho.", "Cancelar");
+    EXPECT_EQ(com1.bytes_received(), (std::vector<uint8_t>{0xAB, 0x87, 0x86, 0x85}));
+
+    wine::drive({"click", WINDOW, "COM 2"});
+    start_attempt("OK");
+    wine::drive({"wait-text", WINDOW, "Atualização em andamento....3012AB0F", "30000"});
+    // The bar advances while the Blocks go out.
+    std::vector<std::string> progress;
+    for (int i = 0; i < 600; ++i) {
+        progress = wine::drive({"sleep", "500", "--", "progress", WINDOW});
+        if (std::stoi(progress.at(0)) > 150) break;
+    }
+    EXPECT_GT(std::stoi(progress.at(0)), 150);
+    EXPECT_EQ(progress.at(0).substr(progress.at(0).find(' ')), " 0 786");
+
+    expect_message("Mensagem", "Atualização concluída com sucesso!!", "OK", 400000);
+    EXPECT_EQ(program.wait(20000), 0);
+
+    std::vector<std::string> package;
+    for (const std::string& line : pkggen::make_package(pkggen::shipped_shape())) package.push_back(line);
+    const ExpectedImage expected = expected_image(package, cartridge_options().identity);
+    EXPECT_EQ(com2.writes(), expected.writes);
+    EXPECT_TRUE(com2.pages() == expected.pages);
+    EXPECT_TRUE(com2.blocks() == expected.blocks);
+    EXPECT_TRUE(com1.writes().empty());
+}
+
+TEST_F(WineUpdate, CancelReachesNothing) {
+    sim::Simulator& com1 = cartridge(1);
+    wine::Process program(wine::dist_exe(), {});
+    start_attempt("Cancelar");
+    wine::drive({"wait-gone", "Mensagem", "10000", "--", "text", WINDOW, "Atualização não executada"});
+    EXPECT_TRUE(com1.bytes_received().empty());
+    wine::drive({"close", WINDOW, "--", "wait-gone", WINDOW, "10000"});
+    EXPECT_EQ(program.wait(10000), 0);
+}
+
+TEST_F(WineUpdate, MissingPortGivesMessage1) {
+    wine::link_com(1, "/dev/nonexistent-port");
+    wine::Process program(wine::dist_exe(), {});
+    start_attempt("OK");
+    expect_message("Erro de comunicação", "Não foi possível abrir a porta serial definida para", "Cancelar");
+    wine::drive({"close", WINDOW, "--", "wait-gone", WINDOW, "10000"});
+    EXPECT_EQ(program.wait(10000), 0);
+}
+
+TEST_F(WineUpdate, OtherGenerationGivesMessage4) {
+    sim::Options options = cartridge_options();
+    options.sync_byte = 0x86;
+    sim::Simulator& com1 = cartridge(1, options);
+    wine::Process program(wine::dist_exe(), {});
+    start_attempt("OK");
+    expect_message("Incompatibilidade de Versão", "Esta atualização não pode ser executada neste", "Cancelar");
+    EXPECT_TRUE(com1.writes().empty());
+    wine::drive({"close", WINDOW, "--", "wait-gone", WINDOW, "10000"});
+    EXPECT_EQ(program.wait(10000), 0);
+}
