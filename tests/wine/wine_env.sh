@@ -3,7 +3,8 @@
 #   wine_env.sh start DIR   creates DIR/prefix (once), starts Xvfb and a wineserver
 #   wine_env.sh stop DIR    stops them
 set -euo pipefail
-dir=$2
+mkdir -p "$2"
+dir=$(cd "$2" && pwd)  # Wine wants an absolute prefix
 export WINEPREFIX=$dir/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 display_file=$dir/display
 case $1 in

@@ -78,7 +78,7 @@ int wait_for(pid_t pid, int timeout_ms, int* status) {
 }  // namespace
 
 std::string prefix() { return WINE_DIR + "/prefix"; }
-std::string dist_exe() { return SOURCE_DIR "/dist/pATU.exe"; }
+std::string dist_exe() { return DIST_DIR "/pATU.exe"; }
 std::string driver_exe() { return WIN_BUILD_DIR "/windriver.exe"; }
 
 void link_com(int n, const std::string& device) {
