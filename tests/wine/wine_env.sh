@@ -28,6 +28,13 @@ start)
     # No window manager decorations, so screenshots show the program's own title bars.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # Wine maps COM ports to the host's /dev/ttyS* on its own; these values
+    # make COM1 to COM6 links of ours instead, which the tests point at ptys.
+    mkdir -p "$dir/ports"
+    for n in 1 2 3 4 5 6; do
+      wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$dir/ports/com$n" /f >/dev/null 2>&1
+    done
+    wineserver -w
   fi
   wineserver -p >/dev/null 2>&1 || true
   ;;

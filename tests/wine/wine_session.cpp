@@ -2,6 +2,7 @@
 #include "wine_session.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -82,7 +83,8 @@ std::string dist_exe() { return DIST_DIR "/pATU.exe"; }
 std::string driver_exe() { return WIN_BUILD_DIR "/windriver.exe"; }
 
 void link_com(int n, const std::string& device) {
-    const std::string link = prefix() + "/dosdevices/com" + std::to_string(n);
+    // The prefix maps COM n to this link of ours (see wine_env.sh).
+    const std::string link = WINE_DIR + "/ports/com" + std::to_string(n);
     unlink(link.c_str());
     if (!device.empty()) symlink(device.c_str(), link.c_str());
 }
@@ -93,16 +95,32 @@ Result run(const std::string& program, const std::vector<std::string>& args, int
     if (pipe(pipe_fds) != 0) return result;
     pid_t pid = spawn(program, args, pipe_fds[1]);
     close(pipe_fds[1]);
-    std::thread reader([&] {
+    // Wine may start services of its own from the program, and they inherit
+    // the pipe: read until the program itself has ended, not until end of file.
+    bool ended = pid <= 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        pollfd fd{pipe_fds[0], POLLIN, 0};
         char buffer[4096];
-        for (ssize_t n; (n = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) result.out.append(buffer, n);
-    });
-    if (pid > 0 && !wait_for(pid, timeout_ms, &result.status)) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        result.status = -1;
+        ssize_t n = poll(&fd, 1, ended ? 0 : 20) > 0 && (fd.revents & POLLIN)
+                        ? read(pipe_fds[0], buffer, sizeof buffer)
+                        : 0;
+        if (n > 0) {
+            result.out.append(buffer, n);
+            continue;
+        }
+        if (ended) break;  // and drained
+        if (fd.revents & POLLHUP) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        int raw = 0;
+        if (waitpid(pid, &raw, WNOHANG) == pid) {
+            result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            ended = true;
+        } else if (std::chrono::steady_clock::now() > end) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            ended = true;
+        }
     }
-    reader.join();
     close(pipe_fds[0]);
     return result;
 }
