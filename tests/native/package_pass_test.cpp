@@ -126,6 +126,17 @@ const Broken BROKEN[] = {
     {"block too long", [](auto& p) { p[67] += "A"; }, 67},
     {"too few module sections", [](auto& p) { p.insert(p.begin() + 64, {"Ford", "GM"}); }, 83},
     {"FIM not after a star", [](auto& p) { p.erase(p.end() - 2); }, 80},
+    {"no star after the display lines", [](auto& p) { p = {"", p[1], p[2], p[3], p[4], "FIM"}; }, 5},
+    {"key list not closed", [](auto& p) { p.resize(66); p.push_back("FIM"); }, 66},
+    {"marker among the keys", [](auto& p) { p[65] = "**"; }, 65},
+    {"fewer than four module sections",
+     [](auto& p) {
+         pkggen::PackageShape shape = pkggen::small_shape();
+         shape.keys.clear();  // K + 3 would allow three
+         shape.module_blocks = {1, 1, 1};
+         p = pkggen::make_package(shape);
+     },
+     71},
 };
 
 INSTANTIATE_TEST_SUITE_P(EachProperty, BrokenPackage, ::testing::ValuesIn(BROKEN),

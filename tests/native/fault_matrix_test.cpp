@@ -1,0 +1,330 @@
+// Every fault a workshop meets on the line, against the simulated cartridge:
+// what the user is left with, how long the press of "Atualiza" may take, that
+// nothing more reached the line after the fault and that the port is free.
+//
+// The cartridge's faults and the port's time-outs run in real time; the
+// program's own pauses (80 ms, 5 s after the first G, 100 ms in section 4) are
+// fast-forwarded. So a press that meets no time-out takes well under a second,
+// and each time-out shows as about 5 s of real time.
+//
+// The small package: frames D (identification), D (identity read), E W for
+// each of its 9 Pages with G after the fourth, the erases E B600 and E A700,
+// F F for each of its 9 Blocks, E W at 0x8080, E W at 0x8000, G.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+#include "app_fixture.h"
+#include "clock.h"
+#include "expected_image.h"
+#include "serial.h"
+#include "uSER_KV.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string FAILURE_BOX = "A atualização não foi concluída: ";
+const std::string MISMATCH_BOX = "Este aparelho não corresponde ao número de série 3012AB0F.";
+
+// What the user is left with.
+enum class Ending {
+    completed,  // message 7, the whole package in the cartridge, the program ends
+    message3,   // "Erro de comunicação", nothing written, back to Idle
+    failure,    // the failure box naming the step, the program ends
+    mismatch,   // the identity mismatch box, nothing written, the program ends
+};
+
+struct Row {
+    const char* name;
+    std::function<void(sim::Options&)> fault;
+    Ending ending;
+    const char* step;      // failure: what the box names
+    double min_s, max_s;   // real time the press takes
+};
+
+bool faulted(const sim::LogEntry& e) { return e.outcome != "ack" && e.outcome != "data"; }
+
+bool ends_with(const std::vector<uint8_t>& all, const std::vector<uint8_t>& tail) {
+    return all.size() >= tail.size() && std::equal(tail.begin(), tail.end(), all.end() - tail.size());
+}
+
+// Whether this process still has the pty open anywhere.
+bool descriptor_open(const std::string& path) {
+    DIR* dir = opendir("/proc/self/fd");
+    bool found = false;
+    for (dirent* e; dir && (e = readdir(dir));) {
+        char target[256];
+        const std::string link = std::string("/proc/self/fd/") + e->d_name;
+        ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        if (n > 0 && path == std::string(target, n)) found = true;
+    }
+    if (dir) closedir(dir);
+    return found;
+}
+
+std::string hex4(uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+}  // namespace
+
+class FaultMatrix : public AppTest {
+protected:
+    const std::vector<std::string> package = pkggen::make_package(pkggen::small_shape());
+
+    // Presses "Atualiza" on the running program; the real time it took.
+    double timed_press() {
+        const Clock::time_point start = Clock::now();
+        press_update();
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    }
+
+    // As if the program were started anew: fresh windows, state and messages.
+    void next_program_run() {
+        TearDown();
+        dialogs.clear();
+        SetUp();
+        start_program(package);
+    }
+
+    void expect_completed() {
+        ASSERT_EQ(dialogs.size(), 2u);
+        EXPECT_EQ(dialogs[1].lines, std::vector<std::string>{"Atualização concluída com sucesso!!"});
+        EXPECT_TRUE(boxes().empty());
+        EXPECT_TRUE(ui::end_requested());
+        const ExpectedImage expected = expected_image(package, default_cartridge().identity);
+        EXPECT_TRUE(cartridge->pages() == expected.pages);
+        EXPECT_TRUE(cartridge->blocks() == expected.blocks);
+    }
+
+    // Message 3 and back to Idle; no frame but identity reads reached the line,
+    // and after the last of them only the other generations' sync bytes.
+    void expect_message3() {
+        ASSERT_EQ(dialogs.size(), 2u);
+        EXPECT_EQ(dialogs[1].caption, "Erro de comunicação");
+        EXPECT_EQ(dialogs[1].lines.at(0), "Não foi possível comunicar com o aparelho.");
+        EXPECT_TRUE(boxes().empty());
+        EXPECT_FALSE(ui::end_requested());
+        EXPECT_EQ(NUMERO_SERIE, "");
+        for (const sim::LogEntry& e : cartridge->log()) EXPECT_EQ(e.command, 'D');
+        EXPECT_TRUE(ends_with(cartridge->bytes_received(), {0x86, 0x85}));
+    }
+
+    // A box, then the end of the program; the faulted frame was the last
+    // thing the host sent.
+    void expect_stopped(const std::string& box) {
+        ASSERT_EQ(boxes().size(), 1u);
+        EXPECT_EQ(boxes()[0].rfind(box, 0), 0u) << boxes()[0];
+        EXPECT_EQ(dialogs.size(), 1u);  // the confirmation only: no catalogue message
+        EXPECT_TRUE(ui::end_requested());
+        EXPECT_EQ(read_file(dump_path), "");
+        const std::vector<sim::LogEntry> log = cartridge->log();
+        ASSERT_FALSE(log.empty());
+        if (box != MISMATCH_BOX) {
+            EXPECT_TRUE(faulted(log.back())) << log.back().outcome;
+        }
+        EXPECT_TRUE(ends_with(cartridge->bytes_received(), log.back().frame));
+    }
+
+    // PORTA_ABERTA false, and the port is free again: another program can
+    // open it, or, with the line gone, this one holds no descriptor of it.
+    void expect_port_released() {
+        EXPECT_FALSE(PORTA_ABERTA);
+        EXPECT_EQ(PORTA, plat::NO_PORT);
+        if (cartridge->finished()) {
+            EXPECT_FALSE(descriptor_open(cartridge->slave_path()));
+            return;
+        }
+        uint32_t error = 0;
+        plat::PortHandle other = plat::serial_open(1, &error);
+        EXPECT_GE(other, 0) << "another program can open the port, error " << error;
+        plat::serial_close(other);
+    }
+};
+
+class EachFault : public FaultMatrix, public ::testing::WithParamInterface<Row> {};
+
+TEST_P(EachFault, EndsInItsOutcome) {
+    const Row& row = GetParam();
+    start_program(package);
+    sim::Options options = default_cartridge();
+    row.fault(options);
+    attach_cartridge(options);
+
+    const double seconds = timed_press();
+    EXPECT_GE(seconds, row.min_s);
+    EXPECT_LE(seconds, row.max_s);
+
+    switch (row.ending) {
+    case Ending::completed: expect_completed(); break;
+    case Ending::message3: expect_message3(); break;
+    case Ending::failure: expect_stopped(FAILURE_BOX + row.step); break;
+    case Ending::mismatch:
+        expect_stopped(MISMATCH_BOX);
+        EXPECT_EQ(cartridge->log().size(), 2u);  // both identity reads, nothing written
+        break;
+    }
+    expect_port_released();
+
+    // A fault aimed at one frame landed on it, inside the update.
+    const bool aimed = options.nak.n || options.zero_length.n || options.short_reply.n || options.stall.n ||
+                       options.hang_up.n;
+    const std::vector<sim::LogEntry> log = cartridge->log();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), faulted), aimed ? 1 : 0);
+}
+
+// One time-out costs 5 s of real time (the limit of 5000 ms, plus up to one
+// 100 ms read); identification makes three tries, one per sync byte.
+const Row ROWS[] = {
+    // A cartridge switched off or not in update mode: three handshakes time out.
+    {"Silence", [](sim::Options& o) { o.silent = true; }, Ending::message3, "", 14.9, 18},
+    // Line noise ahead of the complement is dropped; the update goes through.
+    {"GarbageBeforeTheComplement", [](sim::Options& o) { o.garbage_before_complement = true; },
+     Ending::completed, "", 0, 5},
+    // The loader answers with the wrong byte: no frame is ever sent.
+    {"WrongComplement", [](sim::Options& o) { o.wrong_complement = true; }, Ending::message3, "", 14.9, 18},
+    // A NAK to each kind of command stops the update at that command.
+    {"NakAtTheEraseOfAPage", [](sim::Options& o) { o.nak = {'E', 2}; }, Ending::failure,
+     "falha na gravação da página AA00.", 0, 3},
+    {"NakAtAPageWrite", [](sim::Options& o) { o.nak = {'W', 3}; }, Ending::failure,
+     "falha na gravação da página AA80.", 0, 3},
+    {"NakAtTheFirstHalfOfABlock", [](sim::Options& o) { o.nak = {'F', 3}; }, Ending::failure,
+     "falha na gravação do bloco 1.", 0, 3},
+    {"NakAtTheSecondHalfOfABlock", [](sim::Options& o) { o.nak = {'F', 4}; }, Ending::failure,
+     "falha na gravação do bloco 1.", 0, 3},
+    {"NakAtTheFirstG", [](sim::Options& o) { o.nak = {'G', 1}; }, Ending::failure,
+     "falha no comando G após a primeira etapa.", 0, 3},
+    {"NakAtTheIdentityRead", [](sim::Options& o) { o.nak = {'D', 2}; }, Ending::failure,
+     "falha na leitura da identificação do aparelho.", 0, 3},
+    // The two erases before the module area are not consulted.
+    {"NakAtAnEraseBeforeTheModules", [](sim::Options& o) { o.nak = {'E', 10}; }, Ending::completed, "", 0, 5},
+    // Malformed replies: a length byte of 0; a reply one byte short.
+    {"ZeroLengthReply", [](sim::Options& o) { o.zero_length = {'W', 5}; }, Ending::failure,
+     "falha na gravação da página 8100.", 0, 3},
+    {"ShortReply", [](sim::Options& o) { o.short_reply = {'F', 6}; }, Ending::failure,
+     "falha na gravação do bloco 2.", 0, 3},
+    // The loader takes the frame and never answers: one reply time-out.
+    {"StallAfterTheSync", [](sim::Options& o) { o.stall = {'W', 2}; }, Ending::failure,
+     "falha na gravação da página AA00.", 4.9, 7.5},
+    // Replies 4.5 s late are still taken: both identity reads arrive, and the
+    // swapped identity shows the second one was read.
+    {"RepliesJustInTime",
+     [](sim::Options& o) {
+         o.reply_delay_ms = 4500;
+         o.identity_change_after_reads = 1;
+     },
+     Ending::mismatch, "", 8.9, 11.5},
+    // A reply 5.6 s late is a time-out: identification finds no cartridge.
+    {"RepliesTooLate", [](sim::Options& o) { o.reply_delay_ms = 5600; }, Ending::message3, "", 14.9, 18},
+    // Another cartridge put in place after identification: nothing is written.
+    {"IdentitySwap", [](sim::Options& o) { o.identity_change_after_reads = 1; }, Ending::mismatch, "", 0, 3},
+    // The line pulled between the two halves of a Block: the reply wait runs
+    // out, the Block is named, and the port is closed.
+    {"HangUpInsideABlock", [](sim::Options& o) { o.hang_up = {'F', 4}; }, Ending::failure,
+     "falha na gravação do bloco 1.", 4.9, 7.5},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, EachFault, ::testing::ValuesIn(ROWS),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+namespace {
+
+// On a line that is gone every read waits out its time-out, so each reply
+// wait after a hang-up costs 5 s of real time (the row HangUpInsideABlock
+// measures one). The sweep moves the tick counter on once the line is gone,
+// so that those waits end after a read or two; the reads, their failures and
+// the program's course are unchanged.
+class TicksRunOnWhenHungUp {
+public:
+    explicit TicksRunOnWhenHungUp(const sim::Simulator& cartridge)
+        : thread_([this, &cartridge] {
+              while (!stop_) {
+                  if (cartridge.finished()) plat::advance_ticks(1000);
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              }
+          }) {}
+    ~TicksRunOnWhenHungUp() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// What the failure box names for a hang-up on this frame. The erases before
+// the module area are not consulted, so the first Block is the step that
+// fails there.
+std::string step_failing_at(const sim::LogEntry& frame) {
+    switch (frame.command) {
+    case 'D': return "falha na leitura da identificação do aparelho.";
+    case 'G': return "falha no comando G";
+    case 'F': return "falha na gravação do bloco " + std::to_string(frame.address) + ".";
+    case 'E':
+        if (frame.address == 0xB600 || frame.address == 0xA700) return "falha na gravação do bloco 0.";
+        break;
+    default: break;
+    }
+    if (frame.address == ENDERECO_IDENTIDADE) return "falha na gravação da página de identificação 8000.";
+    return "falha na gravação da página " + hex4(frame.address) + ".";
+}
+
+}  // namespace
+
+// The line pulled at every command of the update in turn. Each time the
+// program ends cleanly: the hung-up frame is the last thing on the line,
+// identification gives message 3 and any later command the failure box
+// naming its step, the port is closed; and a fresh start of the program on a
+// fresh cartridge then completes the update.
+TEST_F(FaultMatrix, HangUpAtEveryCommandEndsCleanly) {
+    start_program(package);
+    attach_cartridge();
+    press_update();
+    expect_completed();
+    const int total = static_cast<int>(cartridge->log().size());
+    ASSERT_EQ(total, 46);
+
+    for (int i = 1; i <= total; ++i) {
+        SCOPED_TRACE("hang-up at command " + std::to_string(i));
+        next_program_run();
+        sim::Options options = default_cartridge();
+        options.hang_up = {0, i};
+        attach_cartridge(options);
+        double seconds;
+        {
+            TicksRunOnWhenHungUp ticks(*cartridge);
+            seconds = timed_press();
+        }
+        EXPECT_LE(seconds, 3.0);
+        ASSERT_TRUE(cartridge->finished());
+        const std::vector<sim::LogEntry> log = cartridge->log();
+        ASSERT_EQ(static_cast<int>(log.size()), i);
+        EXPECT_EQ(log.back().outcome, "hangup");
+        EXPECT_TRUE(ends_with(cartridge->bytes_received(), log.back().frame));
+        if (i == 1) {
+            ASSERT_EQ(dialogs.size(), 2u);
+            EXPECT_EQ(dialogs[1].lines.at(0), "Não foi possível comunicar com o aparelho.");
+            EXPECT_FALSE(ui::end_requested());
+        } else {
+            ASSERT_EQ(boxes().size(), 1u);
+            EXPECT_EQ(boxes()[0].rfind(FAILURE_BOX + step_failing_at(log.back()), 0), 0u) << boxes()[0];
+            EXPECT_TRUE(ui::end_requested());
+        }
+        expect_port_released();
+
+        next_program_run();
+        attach_cartridge();
+        press_update();
+        expect_completed();
+    }
+}
