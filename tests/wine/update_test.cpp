@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "../native/expected_image.h"
+#include "expected_image.h"
 #include "package_generator.h"
 #include "simulator.h"
 #include "wine_session.h"
