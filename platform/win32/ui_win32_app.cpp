@@ -16,6 +16,7 @@ namespace win32 {
 namespace {
 
 const wchar_t APP_CLASS[] = L"PatuApplication";
+constexpr WORD PROGRAM_ICON_ID = 1;  // the ICON in resources/pATU.rc
 
 // The form that should be active: the modal one while it is up.
 Form* front_form() { return app().modal ? app().modal : app().main; }
@@ -55,6 +56,14 @@ void refresh_cursor() {
     SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(hit, WM_MOUSEMOVE));
 }
 
+// The program's icon (resource id 1) at one of the system's icon sizes; the
+// system's application icon when the executable carries none.
+HICON program_icon(int width_metric, int height_metric) {
+    HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(PROGRAM_ICON_ID), IMAGE_ICON,
+                             GetSystemMetrics(width_metric), GetSystemMetrics(height_metric), LR_DEFAULTCOLOR);
+    return icon ? static_cast<HICON>(icon) : LoadIconW(nullptr, IDI_APPLICATION);
+}
+
 }  // namespace
 
 App& app() {
@@ -65,14 +74,16 @@ App& app() {
 int scale(int pixels) { return MulDiv(pixels, app().dpi, 96); }
 
 void register_class(const wchar_t* name, WNDPROC procedure, HBRUSH background) {
-    WNDCLASSW wc{};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
     wc.lpfnWndProc = procedure;
     wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hIcon = program_icon(SM_CXICON, SM_CYICON);
+    wc.hIconSm = program_icon(SM_CXSMICON, SM_CYSMICON);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = background;
     wc.lpszClassName = name;
-    RegisterClassW(&wc);
+    RegisterClassExW(&wc);
 }
 
 bool set_cursor_shape(HWND under, UINT hit) {

@@ -1,4 +1,6 @@
 // Forms: the top-level windows, their clicks and the modal loop (Windows-specific).
+#include <algorithm>
+
 #include "ui_win32.h"
 #include "utf.h"
 
@@ -145,10 +147,14 @@ Form* create_form(const FormSpec& spec, FormHandlers handlers) {
     RECT frame{0, 0, scale(spec.client_width), scale(spec.client_height)};
     AdjustWindowRectEx(&frame, style, FALSE, ex_style);
     int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    form->hwnd = CreateWindowExW(ex_style, FORM_CLASS, plat::widen(form->caption).c_str(), style,
-                                 (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner,
-                                 nullptr, GetModuleHandleW(nullptr), form);
+    // At the centre of the screen; on a screen too small for it, the title
+    // bar stays inside the work area, where the window can still be moved.
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int left = std::max<int>(work.left, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
+    const int top = std::max<int>(work.top, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
+    form->hwnd = CreateWindowExW(ex_style, FORM_CLASS, plat::widen(form->caption).c_str(), style, left, top,
+                                 width, height, owner, nullptr, GetModuleHandleW(nullptr), form);
 
     for (int i = 0; i < spec.control_count; ++i) {
         auto control = std::make_unique<Control>();
