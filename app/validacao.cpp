@@ -81,21 +81,20 @@ std::string VALIDA_PACOTE() {
         if (LE_ENTRADA(j) == MARCA_MODULOS) return erro(j, "marca \"**\" na lista de módulos");
     const int32_t K = C - (M + 5);
 
+    // "FIM" lies below MAX_ENTRADAS, so the Blocks are fewer than 65536 and
+    // their numbers and total fit 16 bits.
     int secoes = 0;
-    int32_t blocos = 0;
     for (j = C + 1; j < F; ++secoes) {
         if (secoes == 1 && LE_ENTRADA(j) == MARCA_SECAO) return erro(j, "a seção de módulo 1 está vazia");
         Secao s = le_secao(j, F, DIGITOS_BLOCO, "bloco");
         if (!s.erro.empty()) return s.erro;
-        blocos += s.proxima - j - 1;
         j = s.proxima;
     }
     if (secoes < std::max(K + 3, 4))
-        return erro(F, "o pacote tem " + std::to_string(secoes) + " seções de módulo; são precisas ao menos " +
+        return erro(F, "o pacote tem " + std::to_string(secoes) + " seções de módulo; são necessárias pelo menos " +
                            std::to_string(std::max(K + 3, 4)));
     if (secoes > MAX_SECOES_MODULO)
         return erro(F, "o pacote tem " + std::to_string(secoes) + " seções de módulo; cabem no máximo " +
                            std::to_string(MAX_SECOES_MODULO));
-    if (blocos > 0xFFFF) return erro(F, "o pacote tem mais de 65535 blocos");
     return "";
 }

@@ -44,7 +44,7 @@ TEST(WineWindow, ShowsThePackageAndTakesThePortChoice) {
 
     const std::string bmp = std::string(BINARY_DIR) + "/wine/window.bmp";
     wine::drive({"click", WINDOW, "COM 1", "--", "screenshot", WINDOW, bmp});
-    EXPECT_EQ(std::system(("convert " + bmp + " " SOURCE_DIR "/docs/window.png").c_str()), 0);
+    EXPECT_EQ(std::system(("convert " + bmp + " " + std::string(BINARY_DIR) + "/wine/window.png").c_str()), 0);
 
     wine::drive({"close", WINDOW, "--", "wait-gone", WINDOW, "10000"});
     EXPECT_EQ(program.wait(10000), 0);
