@@ -48,6 +48,7 @@ struct Row {
     const char* step;      // failure: what the box names
     double min_s, max_s;   // real time the press takes
 };
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 bool faulted(const sim::LogEntry& e) { return e.outcome != "ack" && e.outcome != "data"; }
 

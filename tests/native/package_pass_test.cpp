@@ -88,6 +88,7 @@ struct Broken {
     std::function<void(std::vector<std::string>&)> breaks;
     int index;
 };
+void PrintTo(const Broken& broken, std::ostream* out) { *out << broken.what; }
 
 class BrokenPackage : public AppTest, public ::testing::WithParamInterface<Broken> {};
 
