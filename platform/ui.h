@@ -61,7 +61,6 @@ struct Form;     // owned by the toolkit, lives until the program ends
 struct Control;  // owned by its form
 
 struct FormHandlers {
-    std::function<void()> on_create;    // after the controls exist
     std::function<void()> on_show;      // about to be shown
     std::function<void()> on_activate;  // became the active window
     std::function<void(Control*)> on_click;  // a CLICKABLE panel or a button without modal_result

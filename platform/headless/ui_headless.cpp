@@ -92,7 +92,6 @@ Form* create_form(const FormSpec& spec, FormHandlers handlers) {
     }
     Form* created = form.get();
     state().forms.push_back(std::move(form));
-    fire(created->handlers.on_create);
     return created;
 }
 

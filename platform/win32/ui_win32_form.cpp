@@ -164,7 +164,6 @@ Form* create_form(const FormSpec& spec, FormHandlers handlers) {
         form->controls.push_back(std::move(control));
         create_control(form, form->controls.back().get());
     }
-    if (form->handlers.on_create) form->handlers.on_create();
     return form;
 }
 

@@ -40,7 +40,7 @@ TEST_F(HeadlessToolkit, ModalFormWithoutAnAnswerClosesWith2) {
 
 TEST_F(HeadlessToolkit, ModalFormIsUpAndActivatedWhenTheAnswerIsAsked) {
     int activations = 0;
-    Form* dialog = create_form(LAYOUT_FMMSG, {nullptr, nullptr, [&] { ++activations; }, nullptr, nullptr});
+    Form* dialog = create_form(LAYOUT_FMMSG, {nullptr, [&] { ++activations; }, nullptr, nullptr});
     headless::set_modal_answer([&](Form* form) {
         EXPECT_TRUE(headless::is_visible(form));
         EXPECT_EQ(activations, 1);
@@ -81,7 +81,7 @@ TEST_F(HeadlessToolkit, ModalFormShowsTheArrowAndRestoresTheCursorAfterwards) {
 
 TEST_F(HeadlessToolkit, ClickOnAClickablePanelFiresOnClickWithThePanel) {
     Control* clicked = nullptr;
-    Form* main = create_form(LAYOUT_FMATU, {nullptr, nullptr, nullptr, [&](Control* c) { clicked = c; }, nullptr});
+    Form* main = create_form(LAYOUT_FMATU, {nullptr, nullptr, [&](Control* c) { clicked = c; }, nullptr});
     headless::click(find_control(main, "pnCOM2"));
     ASSERT_NE(clicked, nullptr);
     EXPECT_EQ(tag(clicked), 2);
@@ -89,7 +89,7 @@ TEST_F(HeadlessToolkit, ClickOnAClickablePanelFiresOnClickWithThePanel) {
 
 TEST_F(HeadlessToolkit, ClicksInsideADisabledPanelOrBehindAModalFormAreIgnored) {
     int clicks = 0;
-    Form* main = create_form(LAYOUT_FMATU, {nullptr, nullptr, nullptr, [&](Control*) { ++clicks; }, nullptr});
+    Form* main = create_form(LAYOUT_FMATU, {nullptr, nullptr, [&](Control*) { ++clicks; }, nullptr});
     Form* dialog = create_form(LAYOUT_FMMSG, {});
     set_enabled(find_control(main, "Panel9"), false);
     headless::click(find_control(main, "sbATU"));
@@ -107,11 +107,10 @@ TEST_F(HeadlessToolkit, ClicksInsideADisabledPanelOrBehindAModalFormAreIgnored) 
 
 TEST_F(HeadlessToolkit, RunningTheMainFormFiresOnShowThenOnActivate) {
     std::string events;
-    Form* main = create_form(LAYOUT_FMATU, {[&] { events += "create "; }, [&] { events += "show "; },
-                                    [&] { events += "activate "; }, nullptr, nullptr});
+    Form* main = create_form(LAYOUT_FMATU, {[&] { events += "show "; }, [&] { events += "activate "; }, nullptr, nullptr});
     EXPECT_FALSE(headless::is_visible(main));
     app_run(main);
-    EXPECT_EQ(events, "create show activate ");
+    EXPECT_EQ(events, "show activate ");
     EXPECT_TRUE(headless::is_visible(main));
 }
 
