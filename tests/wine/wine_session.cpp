@@ -56,8 +56,15 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, in
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    // Wine leaves services of its own running after the program, and they
+    // keep the descriptors they inherit: none of ours may reach them, or
+    // whoever reads our output (ctest) waits for them forever.
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (out_fd >= 0) posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+    if (out_fd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
     if (posix_spawnp(&pid, "wine", &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -92,7 +99,7 @@ void link_com(int n, const std::string& device) {
 Result run(const std::string& program, const std::vector<std::string>& args, int timeout_ms) {
     Result result;
     int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) return result;
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0) return result;
     pid_t pid = spawn(program, args, pipe_fds[1]);
     close(pipe_fds[1]);
     // Wine may start services of its own from the program, and they inherit
