@@ -3,6 +3,9 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "clock.h"
 #include "posix/serial_ports.h"
 #include "pty_peer.h"
@@ -42,6 +45,16 @@ inline Bytes resposta_d(const uint8_t* pagina) {
     Bytes d = codificados(pagina, TAM_PAGINA);
     r.insert(r.end(), d.begin(), d.end());
     return r;
+}
+
+// Takes the sync byte and answers it with the complement of 0x87 only once
+// the tick counter is past the 5 s limit; the host notes the start of its wait
+// first.
+inline void complemento_atrasado(PtyPeer& p) {
+    p.read(1, ESPERA_PEER_MS);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    plat::advance_ticks(LIMITE_ESPERA_MS + 1);
+    p.write({0x78});
 }
 
 inline Bytes concat(Bytes a, const Bytes& b) {

@@ -126,9 +126,7 @@ TEST_F(LoaderTest, BlockWriteSendsNoSecondHalfWhenTheFirstCannotBeSent) {
     const Bytes bloco = sequencia(TAM_BLOCO);
     Bytes resto;
     peer.play([&](PtyPeer& p) {
-        p.read(1, ESPERA_PEER_MS);
-        plat::advance_ticks(LIMITE_ESPERA_MS + 1);  // the complement comes too late
-        p.write({0x78});
+        complemento_atrasado(p);
         resto = p.read_until_quiet(SILENCIO_MS);
     });
     EXPECT_FALSE(GRAVA_BLOCO(5, bloco.data()));

@@ -28,11 +28,7 @@ TEST_F(LoaderTest, LoaderAnsweringAWrongByteGetsNoFrameAndFailsAfterALittleOver5
 TEST_F(LoaderTest, ComplementArrivingAfterTheLimitStillCountsAsATimeOut) {
     Bytes resto;
     peer.play([&](PtyPeer& p) {
-        p.read(1, ESPERA_PEER_MS);
-        // Let the host note the start of its wait first, then move past the limit.
-        std::this_thread::sleep_for(milliseconds(150));
-        plat::advance_ticks(LIMITE_ESPERA_MS + 1);
-        p.write({0x78});
+        complemento_atrasado(p);
         resto = p.read_until_quiet(300);
     });
     EXPECT_FALSE(APAGA_PAGINA(0x8000));
