@@ -28,6 +28,7 @@ struct Control {
     Color color;
     HBRUSH brush = nullptr;          // of an explicit colour; system colours use theirs
     std::vector<std::string> lines;  // memos
+    bool lines_posted = false;       // memos: WM_SHOW_LINES is on its way
     int max = 0, position = 0;       // progress bars
     bool pressed = false;            // panels: the left button went down on it
 };
@@ -48,6 +49,7 @@ namespace win32 {
 // Window messages of our own.
 constexpr UINT WM_FIRST_ACTIVATION = WM_APP + 1;  // fires a main form's on_activate
 constexpr UINT WM_FORWARD_ACTIVATION = WM_APP + 2;  // to the application window: activate the front form
+constexpr UINT WM_SHOW_LINES = WM_APP + 3;  // to a form: its memo (lp) shows its lines
 
 struct App {
     HWND window = nullptr;  // owns the main form; its text is the task-bar title
@@ -85,6 +87,9 @@ COLORREF system_color(Color color);         // COLOR_BTNFACE and COLOR_TEXT reso
 HBRUSH background_brush(Control* control);  // COLOR_PARENT resolved
 LRESULT control_color(HDC dc, HWND hwnd);   // WM_CTLCOLOR* of a form
 bool takes_input(HWND hwnd);  // it and every window around it are enabled
+
+// Contents (ui_win32_content.cpp).
+void show_lines(Control* memo);  // WM_SHOW_LINES
 
 }  // namespace win32
 }  // namespace ui

@@ -83,6 +83,9 @@ LRESULT CALLBACK form_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_FIRST_ACTIVATION:
         if (form->handlers.on_activate) form->handlers.on_activate();
         return 0;
+    case WM_SHOW_LINES:
+        show_lines(reinterpret_cast<Control*>(lp));
+        return 0;
     case WM_SYSCOMMAND:
         if ((wp & 0xFFF0) == SC_MINIMIZE && form == app().main) {
             ShowWindow(app().window, SW_MINIMIZE);  // hides the forms it owns
