@@ -18,12 +18,19 @@
 //   F N HEX         GRAVA_BLOCO_HEX       -> "F true|false"
 //   send HEX        one ESCREVE_PORTA per byte -> "send true|false"
 //   read N          LE_PORTA(N)           -> "readN true|false count=C ms=T bytes=HEX"
+//   cost N          N one-byte writes of 00 each way below; microseconds a write
+//                   -> "cost escreve_porta us=T" (the real thing), then its
+//                      parts: "cost event us=T" (make and release an event),
+//                      "cost wait us=T" (wait on a signalled event),
+//                      "cost writefile us=T" (WriteFile on one kept record),
+//                      "cost writefile_no_event us=T" (the same, without event)
 //   sleep MS        Sleep(MS)             -> "sleep MS"
 //   close           DESCONECTA            -> "close"
 //
 // ADDR and XX are hexadecimal, N and MS decimal. Exit code 2 on bad usage.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -128,6 +135,35 @@ void read(const Args& a) {
           " ms=" + std::to_string(ms) + " bytes=" + hex);
 }
 
+// Microseconds per call of `step`, over n calls.
+template <typename Step>
+void time_per_call(const char* name, int n, Step step) {
+    const double start = now_ms();
+    for (int i = 0; i < n; ++i) step();
+    print(std::string("cost ") + name + " us=" + std::to_string(static_cast<long>((now_ms() - start) * 1000.0 / n)));
+}
+
+void cost(const Args& a) {
+    const int n = std::max(1, std::atoi(a.at(0).c_str()));
+    const uint8_t zero = 0;
+    uint32_t written = 0;
+    time_per_call("escreve_porta", n, [&] { ESCREVE_PORTA(&zero, 1, written); });
+    time_per_call("event", n, [] { CloseHandle(CreateEventA(NULL, TRUE, TRUE, NULL)); });
+    HANDLE event = CreateEventA(NULL, TRUE, TRUE, NULL);
+    time_per_call("wait", n, [&] { WaitForSingleObject(event, INFINITE); });
+    OVERLAPPED record{};
+    record.hEvent = event;
+    auto write_one = [&] {
+        DWORD moved = 0;
+        if (!WriteFile(porta_win(), &zero, 1, NULL, &record) && GetLastError() == ERROR_IO_PENDING)
+            GetOverlappedResult(porta_win(), &record, &moved, TRUE);
+    };
+    time_per_call("writefile", n, write_one);
+    record.hEvent = NULL;
+    time_per_call("writefile_no_event", n, write_one);
+    CloseHandle(event);
+}
+
 struct Check {
     size_t args;
     std::function<void(const Args&)> run;
@@ -160,6 +196,7 @@ const std::map<std::string, Check> CHECKS = {
            }}},
     {"send", {1, send}},
     {"read", {1, read}},
+    {"cost", {1, cost}},
     {"sleep", {1, [](const Args& a) {
                    Sleep(static_cast<DWORD>(std::atoi(a[0].c_str())));
                    print("sleep " + a[0]);
