@@ -147,16 +147,21 @@ bool serial_write(PortHandle port, const uint8_t* data, uint32_t count, uint32_t
     Clock::time_point deadline;
     const bool limited = total_deadline(it->second.write_total_multiplier_ms, it->second.write_total_constant_ms,
                                         count, Clock::now(), &deadline);
+    // The write is tried first and waited for only when the queue is full:
+    // a frame goes out one byte per call, and a poll ahead of every byte
+    // would double the system calls of an update.
     while (*done < count) {
+        ssize_t n = write(fd_of(port), data + *done, count - *done);
+        if (n > 0) {
+            *done += static_cast<uint32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || errno != EAGAIN) return false;
         pollfd p{fd_of(port), POLLOUT, 0};
         int ready = poll(&p, 1, limited ? poll_timeout(deadline) : -1);
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return false;  // time limit reached, or poll failed
-        ssize_t n = write(fd_of(port), data + *done, count - *done);
-        if (n > 0)
-            *done += static_cast<uint32_t>(n);
-        else if (line_gone(p) || (n < 0 && errno != EAGAIN && errno != EINTR))
-            return false;
+        if (ready <= 0 || line_gone(p)) return false;  // time limit reached, poll failed, or hung up
     }
     return true;
 }
