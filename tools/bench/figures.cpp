@@ -50,7 +50,6 @@ std::vector<Piece> pieces_of(const std::vector<sim::LogEntry>& log, bool paced) 
             p.from_cartridge += reply_of_previous;
             if (static_cast<int>(i - 1) == first_g) p.pauses_ms += AFTER_FIRST_G_MS;
         }
-        double travels_in_pause = 0;  // line time the simulated line hides in the reply pause
         if (i < log.size()) {
             const sim::LogEntry& e = log[i];
             if (e.command == 'G' && first_g < 0) first_g = static_cast<int>(i);
@@ -62,16 +61,20 @@ std::vector<Piece> pieces_of(const std::vector<sim::LogEntry>& log, bool paced) 
             }
             p.to_cartridge += 1 + static_cast<long>(e.frame.size());  // sync byte, frame
             p.from_cartridge += 1;                                     // its complement
-            travels_in_pause = static_cast<double>(e.frame.size() + reply_bytes(e)) * BYTE_MS;
         }
         p.reachable_ms = p.pauses_ms;
-        if (paced) {
-            p.line_ms = static_cast<double>(p.to_cartridge + p.from_cartridge) * BYTE_MS;
-            // The simulated loader paces the complement before the host may go
-            // on; a frame and its reply overrun the 80 ms pause only if longer.
-            if (i < log.size())
-                p.reachable_ms += BYTE_MS + std::max(0.0, travels_in_pause - REPLY_PAUSE_MS);
+        if (!paced) continue;
+        p.line_ms = static_cast<double>(p.to_cartridge + p.from_cartridge) * BYTE_MS;
+        // On the simulated line the host's writes take no time: the loader
+        // paces the complement, then has the frame only its line time after
+        // its first byte (when it logs it), and answers at once. The host's
+        // 80 ms pause runs from the frame's first byte, so the frame's line
+        // time and the reply's lie inside it unless together they are longer.
+        if (i > 0) {
+            const double frame_ms = static_cast<double>(log[i - 1].frame.size()) * BYTE_MS;
+            p.reachable_ms += std::max(0.0, frame_ms + reply_of_previous * BYTE_MS - REPLY_PAUSE_MS) - frame_ms;
         }
+        if (i < log.size()) p.reachable_ms += (1 + static_cast<double>(log[i].frame.size())) * BYTE_MS;
     }
     return pieces;
 }
