@@ -10,43 +10,31 @@
 namespace plat {
 namespace {
 
-// What an open port holds besides its handle: the named mutex that keeps a
-// second copy of the program off it, and the event of its transfer records.
-struct PortExtras {
-    HANDLE mutex;
-    HANDLE event;
-};
-std::map<PortHandle, PortExtras> port_extras;
+// Per open port, the named mutex that keeps a second copy of the program off it.
+std::map<PortHandle, HANDLE> port_mutexes;
 
 HANDLE handle_of(PortHandle port) { return reinterpret_cast<HANDLE>(port); }
 
 // A transfer already started with `record`: wait for it without a limit (the
-// port's time-outs end it) and fetch the count without waiting again. Most
-// transfers complete within the call that started them; their event is then
-// already signalled, and the wait, a round trip to the kernel (to the
-// wineserver under Wine), is left out.
+// port's time-outs end it) and fetch the count without waiting again.
 uint32_t wait_for_transfer(HANDLE port, OVERLAPPED& record) {
-    if (!HasOverlappedIoCompleted(&record) && WaitForSingleObject(record.hEvent, INFINITE) != WAIT_OBJECT_0)
-        return 0;
+    if (WaitForSingleObject(record.hEvent, INFINITE) != WAIT_OBJECT_0) return 0;
     DWORD moved = 0;
     if (!GetOverlappedResult(port, &record, &moved, FALSE)) return 0;
     return moved;
 }
 
-// One write or read with a zeroed transfer record of its own. Its event, a
-// manual-reset one created signalled, is the port's: made once at the open
-// rather than per transfer, since making and releasing one costs as much as
-// the transfer itself (two more round trips under Wine, for every byte of a
-// frame); the transfer resets it as it starts.
+// One write or read with a zeroed transfer record and a manual-reset event of
+// its own, created signalled, both gone before this returns.
 template <typename Start>
 bool transfer(PortHandle port, uint32_t count, uint32_t* done, Start start) {
     *done = 0;
-    auto extras = port_extras.find(port);
-    if (extras == port_extras.end()) return false;
     OVERLAPPED record{};
-    record.hEvent = extras->second.event;
+    record.hEvent = CreateEventA(NULL, TRUE, TRUE, NULL);
+    if (record.hEvent == NULL) return false;
     bool started = start(handle_of(port), &record) || GetLastError() == ERROR_IO_PENDING;
     if (started) *done = wait_for_transfer(handle_of(port), record);
+    CloseHandle(record.hEvent);
     return started && *done == count;
 }
 
@@ -77,16 +65,9 @@ PortHandle serial_open(int port_number, uint32_t* os_error) {
         CloseHandle(mutex);
         return NO_PORT;
     }
-    HANDLE event = CreateEventA(NULL, TRUE, TRUE, NULL);
-    if (event == NULL) {
-        if (os_error) *os_error = GetLastError();
-        CloseHandle(port);
-        CloseHandle(mutex);
-        return NO_PORT;
-    }
     if (os_error) *os_error = 0;
     PortHandle handle = reinterpret_cast<PortHandle>(port);
-    port_extras[handle] = PortExtras{mutex, event};
+    port_mutexes[handle] = mutex;
     return handle;
 }
 
@@ -135,11 +116,10 @@ bool serial_read(PortHandle port, uint8_t* buffer, uint32_t count, uint32_t* don
 void serial_close(PortHandle port) {
     if (port < 0) return;
     CloseHandle(handle_of(port));
-    auto it = port_extras.find(port);
-    if (it != port_extras.end()) {
-        CloseHandle(it->second.event);
-        CloseHandle(it->second.mutex);
-        port_extras.erase(it);
+    auto it = port_mutexes.find(port);
+    if (it != port_mutexes.end()) {
+        CloseHandle(it->second);
+        port_mutexes.erase(it);
     }
 }
 
