@@ -179,9 +179,14 @@ private:
     std::string buffer_;
 };
 
-// The median "pass_ms" of three runs of bench_pass.exe; -1 if none printed it.
-double median_pass_ms(Wine& wine, const std::string& exe) {
-    std::vector<double> times;
+// bench_pass.exe run three times: the medians of its "start_ms" and
+// "pass_ms"; -1 for what it never printed.
+void measure_pass(Wine& wine, const std::string& exe, bench::Measured* m) {
+    std::vector<double> starts, passes;
+    auto value = [](const std::string& out, const std::string& key, std::vector<double>* into) {
+        const size_t at = out.find(key + "=");
+        if (at != std::string::npos) into->push_back(std::stod(out.substr(at + key.size() + 1)));
+    };
     for (int run = 0; run < 3; ++run) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0) break;
@@ -192,12 +197,15 @@ double median_pass_ms(Wine& wine, const std::string& exe) {
         for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) out.append(chunk, n);
         close(fds[0]);
         if (pid > 0) waitpid(pid, nullptr, 0);
-        const size_t at = out.find("pass_ms=");
-        if (at != std::string::npos) times.push_back(std::stod(out.substr(at + 8)));
+        value(out, "start_ms", &starts);
+        value(out, "pass_ms", &passes);
     }
-    if (times.empty()) return -1;
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? -1.0 : v[v.size() / 2];
+    };
+    m->start_to_pass_ms = median(starts);
+    m->pass_ms = median(passes);
 }
 
 struct Sample {
@@ -308,7 +316,7 @@ int main(int argc, char** argv) {
     }
     cartridge.stop();
     unlink(wine.com1().c_str());
-    if (!pass_exe.empty()) m.pass_ms = median_pass_ms(wine, pass_exe);
+    if (!pass_exe.empty()) measure_pass(wine, pass_exe, &m);
     bench::report(m, cartridge, stages_file);
     return m.completed ? 0 : 1;
 }

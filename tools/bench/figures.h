@@ -25,6 +25,7 @@ struct Measured {
     std::string peak_rss_detail;
     double to_package_ms = 0;     // start of the program to the window showing the package
     double pass_ms = -1;          // the package pass alone, when it was measured
+    double start_to_pass_ms = -1; // the program's start to the pass's end, Wine's start-up left out
     long exe_bytes = -1;
 };
 
