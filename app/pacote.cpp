@@ -24,8 +24,7 @@ void TfmATU::FormActivate() {
     PACOTE_VALIDO = defeito.empty();
     ui::set_enabled(sbATU, PACOTE_VALIDO);
     if (!PACOTE_VALIDO) {
-        ui::message_box("O pacote de atualização deste programa está danificado e não pode ser gravado no "
-                        "cartucho.\n\nDefeito na " + defeito + ".");
+        ui::message_box(std::string(TEXTO_PACOTE_DANIFICADO) + "\n\nDefeito na " + defeito + ".");
         return;
     }
 

@@ -13,5 +13,9 @@ constexpr int FOLGA_PROGRESSO = 10;         // the bar's range exceeds the singl
 constexpr int MAX_SECOES_MODULO = 54;       // what the identity page's directory holds
 constexpr int32_t MAX_ENTRADAS = 65536;     // string identifiers are 16-bit
 
+// What the user is told of a package that fails its checks.
+const char* const TEXTO_PACOTE_DANIFICADO =
+    "O pacote de atualização deste programa está danificado e não pode ser gravado no cartucho.";
+
 // The entry's text; the empty text for an index the package does not hold.
 std::string LE_ENTRADA(int32_t indice);

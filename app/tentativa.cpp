@@ -2,6 +2,7 @@
 // program (or back to Idle when the cartridge could not be reached).
 #include "clock.h"
 #include "host.h"
+#include "pacote.h"
 #include "uATU.h"
 #include "uSER_KV.h"
 
@@ -12,7 +13,7 @@ void TfmATU::sbATUClick() {
     // another one on top of it.
     if (EM_TENTATIVA) return;
     if (!PACOTE_VALIDO) {
-        ui::message_box("O pacote de atualização deste programa está danificado e não pode ser gravado no cartucho.");
+        ui::message_box(TEXTO_PACOTE_DANIFICADO);
         return;
     }
     EM_TENTATIVA = true;
