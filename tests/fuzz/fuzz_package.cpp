@@ -2,6 +2,7 @@
 // program's start-up (both windows, the package check and the package pass).
 // A package the check refuses is reported and can reach no port; one it
 // accepts must hold everything the update's walk relies on, inside "FIM".
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,10 @@
 
 namespace {
 
-void exige(bool condicao) {
-    if (!condicao) __builtin_trap();
-}
+// A broken expectation names itself before the harness stops, so that the
+// fuzzer's log says which one a crashing input broke.
+#define exige(condicao) \
+    ((condicao) ? (void)0 : (std::fprintf(stderr, "expected: %s (line %d)\n", #condicao, __LINE__), __builtin_trap()))
 
 // A data entry as the walk turns it into a Page or a Block.
 bool dados(const std::string& entrada, size_t max_digitos) {
@@ -68,7 +70,7 @@ void aceito() {
     exige(ui::progress_position(fmATU->pbAND) == 0);
     exige(ENDERECO_3 >= 0 && ENDERECO_3 <= 0xFFFF && ENDERECO_4 >= 0 && ENDERECO_4 <= 0xFFFF);
     std::string chaves;
-    for (const std::string& chave : LISTA_MODULOS) chaves += (chaves.empty() ? "" : ", ") + chave;
+    for (size_t i = 0; i < LISTA_MODULOS.size(); ++i) chaves += (i == 0 ? "" : ", ") + LISTA_MODULOS[i];
     exige(ui::text(fmATU->lbMON) == chaves);
     exige(ui::headless::message_boxes().empty());
     percorre(F);

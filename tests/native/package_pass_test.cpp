@@ -37,7 +37,7 @@ TEST_F(PackagePass, ShippedPackageSetsEveryValue) {
 
     ASSERT_EQ(LISTA_MODULOS.size(), 18u);
     std::string joined;
-    for (const std::string& key : LISTA_MODULOS) joined += (joined.empty() ? "" : ", ") + key;
+    for (const std::string& key : LISTA_MODULOS) joined += (&key == &LISTA_MODULOS.front() ? "" : ", ") + key;
     EXPECT_EQ(ui::text(control("lbMON")), joined);
     EXPECT_EQ(LISTA_MODULOS.front(), LE_ENTRADA(186));
     EXPECT_EQ(LISTA_MODULOS.back(), LE_ENTRADA(203));
@@ -79,6 +79,13 @@ TEST_F(PackagePass, HeaderAndKeysOfOtherShapes) {
     start_program(pkggen::make_package(shape));
     ASSERT_TRUE(PACOTE_VALIDO);
     EXPECT_EQ(ui::text(control("lbMON")), "");
+
+    // An empty key still takes its place in the list.
+    shape.keys = {"", "B"};
+    start_program(pkggen::make_package(shape));
+    ASSERT_TRUE(PACOTE_VALIDO);
+    EXPECT_EQ(LISTA_MODULOS.size(), 2u);
+    EXPECT_EQ(ui::text(control("lbMON")), ", B");
 }
 
 // One broken property each: the pass refuses the package, names the entry,
