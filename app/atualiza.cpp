@@ -20,7 +20,6 @@ constexpr int BYTE_VERSAO = 6;
 constexpr int BYTE_ENDERECO_4 = 14;
 constexpr int BYTE_ENDERECO_3 = 16;
 constexpr int BYTE_DIRETORIO = 18;             // first module section start
-constexpr int MINIMO_SECOES_MODULO = 4;
 
 // What one run of the walk carries from step to step.
 struct Gravacao {
@@ -137,8 +136,7 @@ bool TfmATU::ATUALIZA() {
     APAGA_PAGINA(static_cast<uint16_t>(ENDERECO_4));
     ui::progress_step_by(pbAND, 1);
 
-    const int K = static_cast<int>(LISTA_MODULOS.size());
-    const int sem_teste = K == 0 ? MINIMO_SECOES_MODULO : K + 3;
+    const int sem_teste = secoes_sem_teste(static_cast<int>(LISTA_MODULOS.size()));
     for (int secao = 0; secao < sem_teste || LE_ENTRADA(POS_PACOTE) != MARCA_FIM; ++secao)
         if (!grava_modulo(secao, pbAND, g)) return falhou(g.falha);
 

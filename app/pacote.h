@@ -13,6 +13,10 @@ constexpr int FOLGA_PROGRESSO = 10;         // the bar's range exceeds the singl
 constexpr int MAX_SECOES_MODULO = 54;       // what the identity page's directory holds
 constexpr int32_t MAX_ENTRADAS = 65536;     // string identifiers are 16-bit
 
+// Module sections the update takes before it first looks for "FIM": K + 3 for
+// K module keys, and at least 4. A sound package holds at least this many.
+constexpr int secoes_sem_teste(int chaves) { return chaves == 0 ? 4 : chaves + 3; }
+
 // What the user is told of a package that fails its checks.
 const char* const TEXTO_PACOTE_DANIFICADO =
     "O pacote de atualização deste programa está danificado e não pode ser gravado no cartucho.";

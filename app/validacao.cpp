@@ -90,9 +90,9 @@ std::string VALIDA_PACOTE() {
         if (!s.erro.empty()) return s.erro;
         j = s.proxima;
     }
-    if (secoes < std::max(K + 3, 4))
+    if (secoes < secoes_sem_teste(K))
         return erro(F, "o pacote tem " + std::to_string(secoes) + " seções de módulo; são necessárias pelo menos " +
-                           std::to_string(std::max(K + 3, 4)));
+                           std::to_string(secoes_sem_teste(K)));
     if (secoes > MAX_SECOES_MODULO)
         return erro(F, "o pacote tem " + std::to_string(secoes) + " seções de módulo; cabem no máximo " +
                            std::to_string(MAX_SECOES_MODULO));

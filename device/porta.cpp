@@ -29,9 +29,7 @@ bool CONECTA(int numero) {
     if (PORTA_ABERTA) {
         // Left open by an attempt that never disconnected: release the stale
         // handle so that the next call can open the port afresh.
-        FECHA_PORTA(PORTA);
-        PORTA = plat::NO_PORT;
-        PORTA_ABERTA = false;
+        DESCONECTA();
         return false;
     }
     uint8_t status = ABRE_OK;

@@ -137,29 +137,20 @@ int main(int argc, char** argv) {
         }
     }
 
-    sim::Options options;
-    options.identity = sim::default_identity();
-    options.paced = m.paced;
-    sim::Simulator cartridge(options);
-    std::string error;
-    const double before = bench::now_ms();
-    if (!cartridge.start(&error)) {
-        std::fprintf(stderr, "bench_native: %s\n", error.c_str());
-        return 1;
-    }
-    m.sim_start_ms = (before + bench::now_ms()) / 2;
+    const std::unique_ptr<sim::Simulator> cartridge = bench::start_cartridge(m, "bench_native");
+    if (!cartridge) return 1;
 
     char self[4096];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n <= 0) return 1;
     self[n] = '\0';
     const std::string dump = "/tmp/bench_native_" + std::to_string(getpid()) + ".txt";
-    std::vector<std::string> child = {self, "--host", cartridge.slave_path(), dump};
+    std::vector<std::string> child = {self, "--host", cartridge->slave_path(), dump};
     if (!strace_file.empty()) child.insert(child.begin(), {"strace", "-f", "-c", "-o", strace_file, "--"});
     std::string out;
     const double spawned = bench::now_ms();
     const int status = run_child(child, &out);
-    cartridge.stop();
+    cartridge->stop();
     std::remove(dump.c_str());
     std::map<std::string, double> v = values_of(out);
     if (status != 0 || !v.count("message7")) {
@@ -176,13 +167,13 @@ int main(int argc, char** argv) {
     m.to_package_ms = v["shown"] - spawned;
     m.pass_ms = v["pass"];
     if (strace_file.empty()) {
-        bench::report(m, cartridge, stages_file);
+        bench::report(m, *cartridge, stages_file);
         return m.completed ? 0 : 1;
     }
     // Under strace the times are strace's own: only the count is reported.
     const long calls = strace_total(strace_file);
     int frames = 0;
-    for (const sim::LogEntry& e : cartridge.log()) frames += e.command == 'W' || e.command == 'F';
+    for (const sim::LogEntry& e : cartridge->log()) frames += e.command == 'W' || e.command == 'F';
     std::printf("== %s\n  %-34s %14.1f  %ld calls / %d W and F frames (strace -f -c)\n", m.run.c_str(),
                 "system calls per Page", frames ? static_cast<double>(calls) / frames : 0.0, calls, frames);
     return m.completed && calls > 0 ? 0 : 1;

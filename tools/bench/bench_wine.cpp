@@ -238,20 +238,11 @@ int main(int argc, char** argv) {
     struct stat st{};
     if (stat(exe.c_str(), &st) == 0) m.exe_bytes = st.st_size;
 
-    sim::Options options;
-    options.identity = sim::default_identity();
-    options.paced = m.paced;
-    sim::Simulator cartridge(options);
-    std::string error;
-    const double before = bench::now_ms();
-    if (!cartridge.start(&error)) {
-        std::fprintf(stderr, "bench_wine: %s\n", error.c_str());
-        return 1;
-    }
-    m.sim_start_ms = (before + bench::now_ms()) / 2;
+    const std::unique_ptr<sim::Simulator> cartridge = bench::start_cartridge(m, "bench_wine");
+    if (!cartridge) return 1;
     Wine wine(dir);
     unlink(wine.com1().c_str());
-    if (symlink(cartridge.slave_path().c_str(), wine.com1().c_str()) != 0) {
+    if (symlink(cartridge->slave_path().c_str(), wine.com1().c_str()) != 0) {
         std::fprintf(stderr, "bench_wine: cannot link %s\n", wine.com1().c_str());
         return 1;
     }
@@ -314,9 +305,9 @@ int main(int argc, char** argv) {
         kill(program, SIGKILL);
         waitpid(program, nullptr, 0);
     }
-    cartridge.stop();
+    cartridge->stop();
     unlink(wine.com1().c_str());
     if (!pass_exe.empty()) measure_pass(wine, pass_exe, &m);
-    bench::report(m, cartridge, stages_file);
+    bench::report(m, *cartridge, stages_file);
     return m.completed ? 0 : 1;
 }

@@ -114,6 +114,21 @@ double now_ms() {
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }
 
+std::unique_ptr<sim::Simulator> start_cartridge(Measured& m, const char* tool) {
+    sim::Options options;
+    options.identity = sim::default_identity();
+    options.paced = m.paced;
+    auto cartridge = std::make_unique<sim::Simulator>(options);
+    std::string error;
+    const double before = now_ms();
+    if (!cartridge->start(&error)) {
+        std::fprintf(stderr, "%s: %s\n", tool, error.c_str());
+        return nullptr;
+    }
+    m.sim_start_ms = (before + now_ms()) / 2;
+    return cartridge;
+}
+
 Floor floor_of(const std::vector<sim::LogEntry>& log, size_t bytes_received, bool paced) {
     Floor f;
     f.exchanges = static_cast<int>(log.size());

@@ -2,6 +2,7 @@
 // pauses and the line set for it, and the figures printed from both.
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,11 @@ struct Floor {
     double pauses_ms = 0, line_ms = 0, reachable_ms = 0;
     double total_ms() const { return pauses_ms + line_ms; }
 };
+
+// Starts the simulated cartridge of a run (default identity, paced as the run
+// is) and sets the run's clock origin; on failure says why, as `tool`, and
+// gives null.
+std::unique_ptr<sim::Simulator> start_cartridge(Measured& m, const char* tool);
 
 Floor floor_of(const std::vector<sim::LogEntry>& log, size_t bytes_received, bool paced);
 
