@@ -177,12 +177,6 @@ int progress_position(Control* bar) { return bar->position; }
 
 namespace headless {
 
-Form* find_form(const char* name) {
-    for (auto& form : state().forms)
-        if (std::string(form->spec.name) == name) return form.get();
-    return nullptr;
-}
-
 bool is_visible(Form* form) { return form->visible; }
 
 void activate(Form* form) { fire(form->handlers.on_activate); }

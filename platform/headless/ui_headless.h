@@ -8,7 +8,6 @@
 
 namespace ui::headless {
 
-Form* find_form(const char* name);
 bool is_visible(Form* form);
 // Fires the form's on_activate, as if it became the active window again (the
 // Windows toolkit fires it only on a main form's first activation, and on a

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <type_traits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,6 +103,14 @@ bool parse_arguments(int argc, char** argv, Settings* settings, std::string* mes
     auto text = [](std::string* t) -> Setter {
         return [t](const std::string& v) { *t = v; return true; };
     };
+    auto number = [](auto* n, long lowest, long highest) -> Setter {
+        return [=](const std::string& v) {
+            long value = 0;
+            const bool ok = parse_number(v, lowest, highest, &value);
+            *n = static_cast<std::remove_pointer_t<decltype(n)>>(value);
+            return ok;
+        };
+    };
     const std::map<std::string, Setter> valued = {
         {"--nak", selector(&o.nak)},
         {"--zero-length", selector(&o.zero_length)},
@@ -116,20 +125,8 @@ bool parse_arguments(int argc, char** argv, Settings* settings, std::string* mes
              o.sync_byte = static_cast<uint8_t>(std::strtoul(v.c_str(), nullptr, 16));
              return v == "87" || v == "86" || v == "85";
          }},
-        {"--identity-change",
-         [&o](const std::string& v) {
-             long n = 0;
-             const bool ok = parse_number(v, 1, 1000000, &n);
-             o.identity_change_after_reads = static_cast<int>(n);
-             return ok;
-         }},
-        {"--delay",
-         [&o](const std::string& v) {
-             long n = 0;
-             const bool ok = parse_number(v, 0, 600000, &n);
-             o.reply_delay_ms = static_cast<uint32_t>(n);
-             return ok;
-         }},
+        {"--identity-change", number(&o.identity_change_after_reads, 1, 1000000)},
+        {"--delay", number(&o.reply_delay_ms, 0, 600000)},
     };
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
