@@ -9,12 +9,10 @@
 #include <memory>
 #include <thread>
 
-#include "simulator.h"
-#include "wine_session.h"
+#include "wine_update.h"
 
 namespace {
 
-const std::string WINDOW = "Atualização QUILLA II";
 const std::string PROGRAM_TITLE = "Atualização Cartucho QUILLA";  // also the caption of plain message boxes
 constexpr int SCREEN_WIDTH = 1024, SCREEN_HEIGHT = 768;          // wine_env.sh's X server
 
@@ -49,17 +47,8 @@ int top_windows_titled(const std::string& caption) {
 
 size_t acked_writes(const sim::Simulator& cartridge) { return cartridge.writes().size(); }
 
-class WineManners : public ::testing::Test {
+class WineManners : public WineUpdate {
 protected:
-    sim::Simulator& cartridge(sim::Options options = {}) {
-        options.identity = sim::default_identity();
-        com1_ = std::make_unique<sim::Simulator>(options);
-        std::string error;
-        EXPECT_TRUE(com1_->start(&error)) << error;
-        wine::link_com(1, com1_->slave_path());
-        return *com1_;
-    }
-    void TearDown() override { wine::link_com(1, ""); }
     // Presses "Atualiza" in the top window of that caption and waits for the confirmation.
     void press_update() {
         wine::drive({"click", WINDOW, "Atualiza", "--", "wait-text", "Mensagem",
@@ -79,7 +68,6 @@ protected:
              acked_writes(com1) < count && std::chrono::steady_clock::now() < end;)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    std::unique_ptr<sim::Simulator> com1_;
 };
 
 }  // namespace
@@ -95,9 +83,9 @@ TEST_F(WineManners, WindowAndDialogComeUpAtTheCentreOfTheScreen) {
 }
 
 TEST_F(WineManners, EnterAndEscPressTheDialogsEnabledButtons) {
-    sim::Options silent;
+    sim::Options silent = cartridge_options();
     silent.silent = true;
-    sim::Simulator& com1 = cartridge(silent);
+    sim::Simulator& com1 = cartridge(1, silent);
     wine::Process program(wine::dist_exe(), {});
     wine::drive({"wait-window", WINDOW, "30000"});
 
@@ -126,9 +114,9 @@ TEST_F(WineManners, EnterAndEscPressTheDialogsEnabledButtons) {
 }
 
 TEST_F(WineManners, CloseDuringAnUpdateLetsItRunToItsEndThenExits) {
-    sim::Options options;
+    sim::Options options = cartridge_options();
     options.nak = {'W', 60};  // a short update: it stops at the 60th Page, in section 4
-    sim::Simulator& com1 = cartridge(options);
+    sim::Simulator& com1 = cartridge(1, options);
     std::unique_ptr<wine::Process> program = start_updating(com1);
     const size_t writes_at_close = acked_writes(com1);
     wine::drive({"close", WINDOW});
@@ -142,7 +130,7 @@ TEST_F(WineManners, CloseDuringAnUpdateLetsItRunToItsEndThenExits) {
 }
 
 TEST_F(WineManners, SecondCopyGetsMessage1ForThePortTheFirstIsUsing) {
-    sim::Simulator& com1 = cartridge();
+    sim::Simulator& com1 = cartridge(1);
     std::unique_ptr<wine::Process> first = start_updating(com1);
 
     wine::Process second(wine::dist_exe(), {});

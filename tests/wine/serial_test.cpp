@@ -9,8 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "simulator.h"
-#include "wine_session.h"
+#include "wine_cartridges.h"
 
 namespace {
 
@@ -41,13 +40,6 @@ std::string without_time(const std::string& line) {
     return at == std::string::npos ? line : line.substr(0, at) + line.substr(end);
 }
 
-std::string hex_of(const uint8_t* bytes, size_t count) {
-    static const char DIGITS[] = "0123456789ABCDEF";
-    std::string text;
-    for (size_t i = 0; i < count; ++i) text += {DIGITS[bytes[i] >> 4], DIGITS[bytes[i] & 0x0F]};
-    return text;
-}
-
 // Bytes that differ from one another and from one Page or Block to the next.
 std::vector<uint8_t> pattern(size_t count, int seed) {
     std::vector<uint8_t> bytes(count);
@@ -55,22 +47,10 @@ std::vector<uint8_t> pattern(size_t count, int seed) {
     return bytes;
 }
 
-class WineSerial : public ::testing::Test {
-protected:
-    sim::Simulator& cartridge(sim::Options options = {}) {
-        options.identity = sim::default_identity();
-        sim_ = std::make_unique<sim::Simulator>(options);
-        std::string error;
-        EXPECT_TRUE(sim_->start(&error)) << error;
-        wine::link_com(1, sim_->slave_path());
-        return *sim_;
-    }
-    void TearDown() override { wine::link_com(1, ""); }
-    std::unique_ptr<sim::Simulator> sim_;
-};
+using WineSerial = WineCartridges;
 
 sim::Options silent() {
-    sim::Options options;
+    sim::Options options = cartridge_options();
     options.silent = true;
     return options;
 }
@@ -78,7 +58,7 @@ sim::Options silent() {
 }  // namespace
 
 TEST_F(WineSerial, AbrePortaOpensCom1At19200_8N_WithItsTimeOuts) {
-    sim::Simulator& sim = cartridge(silent());
+    sim::Simulator& sim = cartridge(1, silent());
     EXPECT_EQ(probe({"open", "1", "settings", "close"}),
               (std::vector<std::string>{"open status=0", "settings baud=19200 bits=8 parity=0 others=same",
                                         "timeouts 100 100 0 5000 5000", "close"}));
@@ -86,10 +66,10 @@ TEST_F(WineSerial, AbrePortaOpensCom1At19200_8N_WithItsTimeOuts) {
 }
 
 TEST_F(WineSerial, OneCommandOfEachKindReachesTheCartridge) {
-    sim::Simulator& sim = cartridge();
+    sim::Simulator& sim = cartridge(1);
     const std::vector<uint8_t> page = pattern(128, 1), block = pattern(256, 2);
-    EXPECT_EQ(probe({"open", "1", "sync", "87", "wake", "D", "G", "E", "9000", "W", "8C00", hex_of(page.data(), 128),
-                     "F", "5", hex_of(block.data(), 256), "close"}),
+    EXPECT_EQ(probe({"open", "1", "sync", "87", "wake", "D", "G", "E", "9000", "W", "8C00", sim::hex(page.data(), 128),
+                     "F", "5", sim::hex(block.data(), 256), "close"}),
               (std::vector<std::string>{"open status=0", "sync 87", "wake true", "D true 3012AB0F", "G true",
                                         "E true", "W true", "F true", "close"}));
 
@@ -122,7 +102,7 @@ TEST_F(WineSerial, OneCommandOfEachKindReachesTheCartridge) {
 }
 
 TEST_F(WineSerial, ReadOnASilentLineEndsAfter100MsPerByte) {
-    cartridge(silent());
+    cartridge(1, silent());
     const std::vector<std::string> lines = probe({"open", "1", "read", "1", "read", "5"});
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(without_time(lines[1]), "read1 false count=0 bytes=");
@@ -135,9 +115,9 @@ TEST_F(WineSerial, ReadOnASilentLineEndsAfter100MsPerByte) {
 
 TEST_F(WineSerial, ShortReadEnds100MsAfterItsLastByteWithWhatArrived) {
     // The complement is there at once, the reply 02 AA 50 ms after the frame.
-    sim::Options options;
+    sim::Options options = cartridge_options();
     options.reply_delay_ms = 50;
-    cartridge(options);
+    cartridge(1, options);
     const std::vector<std::string> lines = probe({"open", "1", "send", "870247", "read", "5"});
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(without_time(lines[2]), "read5 false count=3 bytes=7802AA");
@@ -160,7 +140,7 @@ TEST_F(WineSerial, MissingOrHeldPortGivesStatus1) {
                 unlinked == std::vector<std::string>{"open status=2"});
 
     // Held by another program: the port is opened without sharing.
-    sim::Simulator& sim = cartridge(silent());
+    sim::Simulator& sim = cartridge(1, silent());
     wine::Process holder(PROBE, {"open", "1", "send", "AB", "sleep", "5000"});
     for (int i = 0; i < 300 && sim.bytes_received().empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

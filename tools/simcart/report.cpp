@@ -7,8 +7,6 @@
 
 namespace sim {
 
-namespace {
-
 std::string hex(const uint8_t* data, size_t count) {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
@@ -19,6 +17,8 @@ std::string hex(const uint8_t* data, size_t count) {
     }
     return out;
 }
+
+namespace {
 
 std::string hex16(uint16_t value) {
     const uint8_t bytes[] = {static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value)};

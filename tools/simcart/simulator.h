@@ -25,6 +25,10 @@ uint8_t encode_byte(uint8_t b);
 // a fixed pattern.
 std::array<uint8_t, 128> default_identity();
 
+// Bytes as upper-case hexadecimal text, two digits a byte, as the report
+// writes them.
+std::string hex(const uint8_t* data, size_t count);
+
 // Selects one command frame: the n-th (from 1) of all frames when `command`
 // is 0, else the n-th frame with that command letter ('G','E','D','W','F').
 // n == 0 selects nothing. Frames are counted as the log numbers them, so a
