@@ -1,7 +1,5 @@
 // ATUALIZA: writes the whole package into the identified cartridge, from the
 // package cursor on, and records the module directory in its identity page.
-#include <algorithm>
-
 #include "clock.h"
 #include "host.h"
 #include "pacote.h"
@@ -14,7 +12,6 @@ namespace {
 
 constexpr uint32_t PAUSA_APOS_G_MS = 5000;     // the loader restarts after the first G
 constexpr uint32_t PAUSA_SECAO4_MS = 100;      // before every Page of section 4
-constexpr uint32_t FATIA_PAUSA_MS = 20;        // the window repaints this often in a pause
 constexpr uint16_t ENDERECO_PAGINA_8080 = 0x8080;
 constexpr int BYTE_VERSAO = 6;
 constexpr int BYTE_ENDERECO_4 = 14;
@@ -42,15 +39,7 @@ void guarda_16(uint8_t* imagem, int posicao, int32_t valor) {
 
 // A pause on the GUI thread that keeps the window painting; it lasts at
 // least `ms`, so the line sees the same timing as a plain sleep.
-void espera(uint32_t ms) {
-    const uint32_t inicio = plat::tick_ms();
-    for (;;) {
-        ui::process_messages();
-        const uint32_t passado = plat::elapsed_ms(inicio, plat::tick_ms());
-        if (passado >= ms) return;
-        plat::sleep_ms(std::min(ms - passado, FATIA_PAUSA_MS));
-    }
-}
+void espera(uint32_t ms) { plat::sleep_ms(ms, ui::process_messages); }
 
 void avanca(ui::Control* barra) {
     ui::progress_step_by(barra, 1);

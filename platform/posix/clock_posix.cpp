@@ -1,14 +1,16 @@
-// Tick counter and sleep (POSIX-specific).
+// Tick counter, fine clock and sleep (POSIX-specific).
 #include <time.h>
 
 #include "../clock.h"
 
 namespace plat {
 
-uint32_t os_tick_ms() {
+uint32_t os_tick_ms() { return static_cast<uint32_t>(os_fine_us() / 1000u); }
+
+uint64_t os_fine_us() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + ts.tv_nsec / 1000000u);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
 }
 
 void os_sleep_ms(uint32_t ms) {
