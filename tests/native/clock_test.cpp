@@ -4,14 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "clock.h"
+#include "test_helpers.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double ms_since(Clock::time_point inicio) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - inicio).count();
-}
+using namespace test_helpers;
 
 TEST(TickArithmetic, ElapsedIsTheDifferenceModulo2To32) {
     EXPECT_EQ(plat::elapsed_ms(1000u, 6001u), 5001u);

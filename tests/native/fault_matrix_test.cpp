@@ -24,11 +24,12 @@
 #include "clock.h"
 #include "expected_image.h"
 #include "serial.h"
+#include "test_helpers.h"
 #include "uSER_KV.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace test_helpers;
 
 const std::string FAILURE_BOX = "A atualização não foi concluída: ";
 const std::string MISMATCH_BOX = "Este aparelho não corresponde ao número de série 3012AB0F.";
@@ -52,10 +53,6 @@ void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 bool faulted(const sim::LogEntry& e) { return e.outcome != "ack" && e.outcome != "data"; }
 
-bool ends_with(const std::vector<uint8_t>& all, const std::vector<uint8_t>& tail) {
-    return all.size() >= tail.size() && std::equal(tail.begin(), tail.end(), all.end() - tail.size());
-}
-
 // Whether this process still has the pty open anywhere.
 bool descriptor_open(const std::string& path) {
     DIR* dir = opendir("/proc/self/fd");
@@ -70,12 +67,6 @@ bool descriptor_open(const std::string& path) {
     return found;
 }
 
-std::string hex4(uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
-
 }  // namespace
 
 class FaultMatrix : public AppTest {
@@ -86,7 +77,7 @@ protected:
     double timed_press() {
         const Clock::time_point start = Clock::now();
         press_update();
-        return std::chrono::duration<double>(Clock::now() - start).count();
+        return ms_since(start) / 1000;
     }
 
     // As if the program were started anew: fresh windows, state and messages.

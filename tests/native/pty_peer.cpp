@@ -2,12 +2,10 @@
 #include "pty_peer.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 namespace testing_pty {
@@ -35,23 +33,7 @@ PtyPeer::~PtyPeer() {
     hang_up();
 }
 
-Bytes PtyPeer::read(size_t n, int timeout_ms) {
-    Bytes got;
-    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (got.size() < n && master_ >= 0) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
-        if (left <= 0) break;
-        pollfd p{master_, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-        uint8_t buffer[512];
-        ssize_t k = ::read(master_, buffer, std::min(sizeof buffer, n - got.size()));
-        if (k > 0)
-            got.insert(got.end(), buffer, buffer + k);
-        else if (k == 0 || (errno != EINTR && errno != EAGAIN))
-            break;
-    }
-    return got;
-}
+Bytes PtyPeer::read(size_t n, int timeout_ms) { return test_helpers::read_bytes(master_, n, timeout_ms); }
 
 Bytes PtyPeer::read_until_quiet(int quiet_ms) {
     Bytes all;
@@ -84,10 +66,6 @@ void PtyPeer::play(std::function<void(PtyPeer&)> script) {
 
 void PtyPeer::join() {
     if (script_.joinable()) script_.join();
-}
-
-double ms_since(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 }  // namespace testing_pty

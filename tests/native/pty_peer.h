@@ -9,10 +9,13 @@
 #include <thread>
 #include <vector>
 
+#include "test_helpers.h"
+
 namespace testing_pty {
 
-using Bytes = std::vector<uint8_t>;
-using Clock = std::chrono::steady_clock;
+using test_helpers::Bytes;
+using test_helpers::Clock;
+using test_helpers::ms_since;
 
 class PtyPeer {
 public:
@@ -43,7 +46,5 @@ private:
     std::string slave_path_;
     std::thread script_;
 };
-
-double ms_since(Clock::time_point start);
 
 }  // namespace testing_pty

@@ -12,18 +12,17 @@
 #include <thread>
 #include <unistd.h>
 
+#include "test_helpers.h"
+
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using Clock = std::chrono::steady_clock;
+using namespace test_helpers;
 using std::chrono::milliseconds;
 
 constexpr double BYTE_MS = 10 * 1000.0 / 19200;  // 19200 baud, 10 bits a byte
 
 // Written here apart from the simulator: nibbles swapped, then inverted.
 uint8_t encoded(uint8_t b) { return static_cast<uint8_t>(~((b << 4) | (b >> 4))); }
-
-double ms_since(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
 Bytes page_frame(uint16_t address, uint8_t first) {
     Bytes f = {0x85, 'W', 0x08, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
@@ -69,20 +68,7 @@ public:
     void send(const Bytes& bytes) { ASSERT_EQ(write(fd_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
     // Up to `count` bytes, whatever arrived within `timeout_ms`.
-    Bytes receive(size_t count, int timeout_ms = 1000) {
-        Bytes got;
-        const Clock::time_point end = Clock::now() + milliseconds(timeout_ms);
-        while (got.size() < count) {
-            const int left = static_cast<int>(std::chrono::duration_cast<milliseconds>(end - Clock::now()).count());
-            pollfd p{fd_, POLLIN, 0};
-            if (left <= 0 || poll(&p, 1, left) <= 0 || !(p.revents & POLLIN)) break;
-            uint8_t buffer[256];
-            const ssize_t n = read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
-            if (n <= 0) break;
-            got.insert(got.end(), buffer, buffer + n);
-        }
-        return got;
-    }
+    Bytes receive(size_t count, int timeout_ms = 1000) { return read_bytes(fd_, count, timeout_ms); }
     Bytes quiet_for(int ms) { return receive(1000, ms); }
 
     void handshake() {

@@ -2,16 +2,16 @@
 // sees, that nothing more goes out after the fault, and how the program ends.
 #include <chrono>
 
+#include "test_helpers.h"
 #include "wine_update.h"
 
 namespace {
 
+using test_helpers::ends_with;
+using test_helpers::ms_since;
+
 // Caption of the program's plain message boxes: the program's title.
 const std::string BOX = "Atualização Cartucho QUILLA";
-
-bool ends_with(const std::vector<uint8_t>& all, const std::vector<uint8_t>& tail) {
-    return all.size() >= tail.size() && std::equal(tail.begin(), tail.end(), all.end() - tail.size());
-}
 
 }  // namespace
 
@@ -82,7 +82,7 @@ TEST_F(WineFault, StallInIdentificationGivesMessage3) {
     start_attempt("OK");
     const auto start = std::chrono::steady_clock::now();
     expect_message("Erro de comunicação", "Não foi possível comunicar com o aparelho.", "Cancelar");
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = ms_since(start) / 1000;
     EXPECT_GE(seconds, 14.5);
     EXPECT_LE(seconds, 40);
     const std::vector<sim::LogEntry> log = com1.log();

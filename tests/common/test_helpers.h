@@ -1,0 +1,57 @@
+// Small helpers shared by the native and the Wine tests, written once here.
+#pragma once
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace test_helpers {
+
+using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+// Real milliseconds since `start`.
+inline double ms_since(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Four upper-case hex digits, as the program names a Page's address.
+inline std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
+    return text;
+}
+
+inline bool ends_with(const Bytes& all, const Bytes& tail) {
+    return all.size() >= tail.size() && std::equal(tail.begin(), tail.end(), all.end() - tail.size());
+}
+
+// Up to n bytes from a pty end, returning early once n arrived, timeout_ms
+// passed or the line closed.
+inline Bytes read_bytes(int fd, size_t n, int timeout_ms) {
+    Bytes got;
+    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (got.size() < n && fd >= 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || !(p.revents & POLLIN)) break;
+        uint8_t buffer[512];
+        const ssize_t k = ::read(fd, buffer, std::min(sizeof buffer, n - got.size()));
+        if (k > 0)
+            got.insert(got.end(), buffer, buffer + k);
+        else if (k == 0 || (errno != EINTR && errno != EAGAIN))
+            break;
+    }
+    return got;
+}
+
+}  // namespace test_helpers
