@@ -86,4 +86,20 @@ TEST_F(LoaderSimulatorTest, PageWriteTakesTwoReplyPausesAndTheErasePauseAtLeast)
     EXPECT_LT(ms, 1000);
 }
 
+// The host waits for the complement of every sync byte, so an adapter's
+// latency timer adds its length to every command; the acknowledgement, held
+// for less than the reply pause, costs nothing more.
+TEST_F(LoaderSimulatorTest, AdapterLatencyDelaysEveryCommandByItsLength) {
+    constexpr uint32_t LATENCIA_MS = 60;
+    sim::Options opcoes;
+    opcoes.latency_ms = LATENCIA_MS;
+    inicia(opcoes);
+    const auto inicio = std::chrono::steady_clock::now();
+    EXPECT_TRUE(COMANDO_G());
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - inicio).count();
+    EXPECT_GE(ms, LATENCIA_MS + PAUSA_RESPOSTA_MS);
+    EXPECT_LT(ms, 1000);
+}
+
 }  // namespace

@@ -394,6 +394,48 @@ TEST(SimulatorPacing, ReplyBytesAreSpacedByTheByteTime) {
     EXPECT_LT(spread, 1000);
 }
 
+// --- adapter latency --------------------------------------------------------
+
+// The bytes of the first read that returns anything, and how long after
+// `since` it returned.
+Bytes first_chunk(int fd, Clock::time_point since, double* after_ms) {
+    pollfd p{fd, POLLIN, 0};
+    uint8_t buffer[512];
+    if (poll(&p, 1, 2000) <= 0) return {};
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    *after_ms = ms_since(since);
+    return n > 0 ? Bytes(buffer, buffer + n) : Bytes{};
+}
+
+TEST(SimulatorLatency, AHeldBurstReachesTheHostWholeOnceTheTimerFires) {
+    sim::Options o;
+    o.paced = true;  // the noise and the complement leave one byte time apart...
+    o.garbage_before_complement = true;
+    o.latency_ms = 150;  // ...and all four are held by one timer
+    Cartridge cart(o);
+    const Clock::time_point sent = Clock::now();
+    cart.send({0x87});
+    double waited = 0;
+    EXPECT_EQ(first_chunk(cart.fd(), sent, &waited), (Bytes{0x00, 0xFF, 0x55, 0x78}));
+    EXPECT_GE(waited, 150);
+    EXPECT_LT(waited, 1000);
+}
+
+TEST(SimulatorLatency, TheReplyStartsABurstOfItsOwn) {
+    sim::Options o;
+    o.latency_ms = 150;
+    Cartridge cart(o);
+    Clock::time_point t = Clock::now();
+    cart.handshake();
+    EXPECT_GE(ms_since(t), 150);
+    t = Clock::now();
+    cart.send(short_frame('D', 0x8000));
+    double waited = 0;
+    EXPECT_EQ(first_chunk(cart.fd(), t, &waited).size(), 130u);
+    EXPECT_GE(waited, 150);
+    EXPECT_LT(waited, 1000);
+}
+
 // --- report and lifecycle ---------------------------------------------------
 
 TEST(SimulatorReport, JsonHoldsPagesIdentityBlocksLogAndWrites) {

@@ -1,6 +1,7 @@
 // The pty master with poll(): every wait also watches the stop pipe.
 #include "line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -52,16 +53,20 @@ bool open_pty(int* master, int* slave, std::string* slave_path, std::string* err
     return true;
 }
 
-Line::Line(int master, int wake, std::function<void(const uint8_t*, size_t)> on_receive)
-    : master_(master), wake_(wake), on_receive_(std::move(on_receive)) {}
+Line::Line(int master, int wake, std::function<void(const uint8_t*, size_t)> on_receive,
+           std::chrono::milliseconds latency)
+    : master_(master), wake_(wake), on_receive_(std::move(on_receive)), latency_(latency) {}
 
 Line::Wait Line::wait_for(int fd, short events, Clock::time_point deadline) {
     for (;;) {
+        if (!release_due_burst()) return Wait::gone;
+        // A held burst cuts the wait short at its release time.
+        const Clock::time_point until = held_.empty() ? deadline : std::min(deadline, release_at_);
         pollfd fds[2] = {{wake_, POLLIN, 0}, {fd, events, 0}};
         timespec ts{};
         timespec* timeout = nullptr;
-        if (deadline != Clock::time_point::max()) {
-            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+        if (until != Clock::time_point::max()) {
+            auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now());
             if (left.count() < 0) left = left.zero();
             ts.tv_sec = static_cast<time_t>(left.count() / 1000000000);
             ts.tv_nsec = static_cast<long>(left.count() % 1000000000);
@@ -71,7 +76,8 @@ Line::Wait Line::wait_for(int fd, short events, Clock::time_point deadline) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return Wait::gone;
         if (fds[0].revents) return Wait::stopped;
-        if (n == 0) return Wait::timeout;
+        if (n == 0 && until < deadline) continue;
+        if (n == 0) return release_due_burst() ? Wait::timeout : Wait::gone;
         if (fds[1].revents & events) return Wait::ready;
         return Wait::gone;  // POLLHUP/POLLERR without the event we wait for
     }
@@ -111,18 +117,36 @@ bool Line::write_all(const uint8_t* data, size_t count) {
     return true;
 }
 
+bool Line::hand_over(const uint8_t* data, size_t count) {
+    if (latency_.count() == 0) return write_all(data, count);
+    if (held_.empty()) release_at_ = Clock::now() + latency_;
+    held_.insert(held_.end(), data, data + count);
+    return true;
+}
+
+bool Line::release_due_burst() {
+    if (held_.empty() || Clock::now() < release_at_) return true;
+    std::vector<uint8_t> burst;
+    burst.swap(held_);  // write_all's own waits must not release it again
+    return write_all(burst.data(), burst.size());
+}
+
 bool Line::send(const std::vector<uint8_t>& bytes, bool paced) {
-    if (!paced) return write_all(bytes.data(), bytes.size());
+    if (!paced) return hand_over(bytes.data(), bytes.size());
     const Clock::time_point start = Clock::now();
     for (size_t i = 0; i < bytes.size(); ++i) {
         if (!sleep_until(start + BYTE_TIME * static_cast<long>(i + 1))) return false;
-        if (!write_all(&bytes[i], 1)) return false;
+        if (!hand_over(&bytes[i], 1)) return false;
     }
     return true;
 }
 
 bool Line::sleep_until(Clock::time_point when) {
     return wait_for(-1, 0, when) == Wait::timeout;
+}
+
+Clock::time_point Line::delivered_by() const {
+    return held_.empty() ? Clock::now() : release_at_;
 }
 
 }  // namespace sim

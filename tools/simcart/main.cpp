@@ -45,6 +45,8 @@ const char USAGE[] =
     "  --identity-change N    after N reads of 0x8000, invert its bytes 0 to 2\n"
     "  --delay MS             wait MS before every frame reply (not the complement)\n"
     "  --paced                19200 baud timing, 10 bits a byte, both ways\n"
+    "  --latency MS           hold bytes to the host as a USB adapter's latency\n"
+    "                         timer does: a burst goes out MS after its first byte\n"
     "\n"
     "Exit status: 0 done, 1 the terminal, link or report failed, 2 bad usage.\n";
 
@@ -127,6 +129,7 @@ bool parse_arguments(int argc, char** argv, Settings* settings, std::string* mes
          }},
         {"--identity-change", number(&o.identity_change_after_reads, 1, 1000000)},
         {"--delay", number(&o.reply_delay_ms, 0, 600000)},
+        {"--latency", number(&o.latency_ms, 0, 1000)},
     };
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];

@@ -88,7 +88,7 @@ void Simulator::serve() {
     Line line(master_, wake_[0], [this](const uint8_t* data, size_t count) {
         std::lock_guard<std::mutex> lock(mutex_);
         received_.insert(received_.end(), data, data + count);
-    });
+    }, std::chrono::milliseconds(options_.latency_ms));
     bool serving = true;
     while (serving && running_) {
         uint8_t byte = 0;
@@ -106,6 +106,7 @@ void Simulator::serve() {
 }
 
 bool Simulator::answer_sync(Line& line) {
+    ++handshakes_;
     std::vector<uint8_t> answer;
     if (options_.wrong_complement) {
         answer.push_back(options_.sync_byte);
@@ -183,6 +184,7 @@ bool Simulator::handle_frame(Line& line, const std::vector<uint8_t>& bytes, doub
 }
 
 void Simulator::wait_until_read(Line& line) {
+    if (!line.sleep_until(line.delivered_by())) return;
     const Clock::time_point limit = Clock::now() + DRAIN_LIMIT;
     if (!line.sleep_until(Clock::now() + DRAIN_SETTLE)) return;
     int pending = 0;
@@ -209,5 +211,7 @@ std::vector<uint8_t> Simulator::bytes_received() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return received_;
 }
+
+int Simulator::handshakes() const { return handshakes_; }
 
 }  // namespace sim

@@ -53,11 +53,14 @@ struct Options {
     int identity_change_after_reads = 0;       // after this many reads of 0x8000, bytes 0-2 change
     uint32_t reply_delay_ms = 0;               // extra delay before every reply
     bool paced = false;                        // 19200 baud, 10 bits a byte, both ways
+    uint32_t latency_ms = 0;                   // a USB adapter's latency timer on bytes to the host
     bool finish_after_final_g = false;         // stop serving once a G after a W at 0x8000 is acked
 };
 // A faulted frame (nak, zero, short, stall, hang_up) is never carried out:
 // only frames answered "ack" or "data" change the memory. reply_delay_ms
 // applies to frame replies only, never to the handshake's complement.
+// latency_ms holds every byte to the host, the complement too: the first byte
+// of a burst starts the timer, and when it fires the burst goes out at once.
 
 struct LogEntry {
     int n = 0;                  // frame number, from 1
@@ -89,6 +92,9 @@ public:
     std::map<uint16_t, std::array<uint8_t, 256>> blocks() const; // every Block written, by number
     std::vector<LogEntry> log() const;
     std::vector<uint8_t> bytes_received() const;                 // every byte from the host, in order
+    // Sync bytes answered so far, counted before the answer goes out: a host
+    // that has its complement back is owed a log entry for the frame it sends.
+    int handshakes() const;
     // W and F frames carried out, in order: "W 8C00" (hex address), "F 14/80"
     // (decimal block number, hex half).
     std::vector<std::string> writes() const;
@@ -118,6 +124,7 @@ private:
     std::atomic<bool> finished_{false};
     std::chrono::steady_clock::time_point started_;
     int frames_ = 0;                       // frames received, as the log numbers them
+    std::atomic<int> handshakes_{0};
     std::map<char, int> frames_by_letter_;
     int identity_reads_ = 0;
     bool identity_written_ = false;        // a W at 0x8000 was carried out
