@@ -28,6 +28,15 @@ inline std::string hex4(unsigned value) {
     return text;
 }
 
+inline Bytes concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The loader's data-byte encoding (nibbles swapped, then inverted), written
+// here apart from the program's and the simulator's own.
+inline uint8_t encoded(uint8_t b) { return static_cast<uint8_t>(~((b << 4) | (b >> 4))); }
+
 inline bool ends_with(const Bytes& all, const Bytes& tail) {
     return all.size() >= tail.size() && std::equal(tail.begin(), tail.end(), all.end() - tail.size());
 }

@@ -5,25 +5,22 @@
 
 #include <gtest/gtest.h>
 
+#include "test_helpers.h"
 #include "uSER_KV.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test_helpers::Bytes;
+using test_helpers::concat;
 
-// An erased area of `tamanho` bytes filled from `texto`.
-Bytes area_de(const std::string& texto, int tamanho) {
-    Bytes area(static_cast<size_t>(tamanho), 0xFF);
-    HEX_PARA_BYTES(texto, area.data(), tamanho);
+// An erased area of `size` bytes filled from `text`.
+Bytes filled_area(const std::string& text, int size) {
+    Bytes area(static_cast<size_t>(size), 0xFF);
+    HEX_PARA_BYTES(text, area.data(), size);
     return area;
 }
 
-Bytes apagados(size_t n) { return Bytes(n, 0xFF); }
-
-Bytes concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+Bytes erased(size_t n) { return Bytes(n, 0xFF); }
 
 // --- HEX_PARA_INT -------------------------------------------------------------
 
@@ -54,53 +51,53 @@ TEST(HexParaInt, FifteenDigitsAreExact) {
 // --- HEX_PARA_BYTES -----------------------------------------------------------
 
 TEST(HexParaBytes, PairsBecomeBytesFromTheStart) {
-    EXPECT_EQ(area_de("0A1B", 128), concat({0x0A, 0x1B}, apagados(126)));
-    EXPECT_EQ(area_de("5A", 128), concat({0x5A}, apagados(127)));
+    EXPECT_EQ(filled_area("0A1B", 128), concat({0x0A, 0x1B}, erased(126)));
+    EXPECT_EQ(filled_area("5A", 128), concat({0x5A}, erased(127)));
 }
 
 TEST(HexParaBytes, OddTextEndsWithASingleDigitByte) {
-    EXPECT_EQ(area_de("ABC", 128), concat({0xAB, 0x0C}, apagados(126)));
+    EXPECT_EQ(filled_area("ABC", 128), concat({0xAB, 0x0C}, erased(126)));
 }
 
 TEST(HexParaBytes, PairsWithoutDigitsGiveZero) {
-    EXPECT_EQ(area_de("zz", 128), concat({0x00}, apagados(127)));
-    EXPECT_EQ(area_de("a1", 128), concat({0x01}, apagados(127)));
+    EXPECT_EQ(filled_area("zz", 128), concat({0x00}, erased(127)));
+    EXPECT_EQ(filled_area("a1", 128), concat({0x01}, erased(127)));
 }
 
 TEST(HexParaBytes, EmptyTextStillWritesByteZero) {
-    EXPECT_EQ(area_de("", 128), concat({0x00}, apagados(127)));
+    EXPECT_EQ(filled_area("", 128), concat({0x00}, erased(127)));
 }
 
 TEST(HexParaBytes, FullTextsFillAPageAndABlockExactly) {
-    std::string pagina, bloco;
-    Bytes esperado_pagina, esperado_bloco;
+    std::string page, block;
+    Bytes expected_page, expected_block;
     for (int i = 0; i < 256; ++i) {
         const uint8_t b = static_cast<uint8_t>(i * 7 + 3);
         if (i < 128) {
-            pagina += BYTE_PARA_HEX(b);
-            esperado_pagina.push_back(b);
+            page += BYTE_PARA_HEX(b);
+            expected_page.push_back(b);
         }
-        bloco += BYTE_PARA_HEX(b);
-        esperado_bloco.push_back(b);
+        block += BYTE_PARA_HEX(b);
+        expected_block.push_back(b);
     }
-    EXPECT_EQ(area_de(pagina, 128), esperado_pagina);
-    EXPECT_EQ(area_de(bloco, 256), esperado_bloco);
+    EXPECT_EQ(filled_area(page, 128), expected_page);
+    EXPECT_EQ(filled_area(block, 256), expected_block);
 }
 
 TEST(HexParaBytes, TextOf255DigitsEndsWithItsLastDigitAlone) {
-    const std::string texto = std::string(254, '1') + "7";
-    const Bytes area = area_de(texto, 128);
+    const std::string text = std::string(254, '1') + "7";
+    const Bytes area = filled_area(text, 128);
     EXPECT_EQ(Bytes(area.begin(), area.begin() + 127), Bytes(127, 0x11));
     EXPECT_EQ(area[127], 0x07);
 }
 
 TEST(HexParaBytes, TextLongerThanTheAreaStopsAtItsEnd) {
     // Guard bytes around the area show that nothing beyond it is written.
-    Bytes memoria(128 + 2, 0x33);
-    HEX_PARA_BYTES(std::string(600, 'C'), memoria.data() + 1, 128);
-    EXPECT_EQ(memoria.front(), 0x33);
-    EXPECT_EQ(memoria.back(), 0x33);
-    EXPECT_EQ(Bytes(memoria.begin() + 1, memoria.end() - 1), Bytes(128, 0xCC));
+    Bytes memory(128 + 2, 0x33);
+    HEX_PARA_BYTES(std::string(600, 'C'), memory.data() + 1, 128);
+    EXPECT_EQ(memory.front(), 0x33);
+    EXPECT_EQ(memory.back(), 0x33);
+    EXPECT_EQ(Bytes(memory.begin() + 1, memory.end() - 1), Bytes(128, 0xCC));
 }
 
 // --- BYTE_PARA_HEX ------------------------------------------------------------

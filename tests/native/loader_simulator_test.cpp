@@ -12,76 +12,76 @@
 
 namespace {
 
-constexpr int PORTA_SIMULADOR = 10;
+constexpr int SIMULATOR_PORT = 10;
 
 class LoaderSimulatorTest : public ::testing::Test {
 protected:
-    void inicia(sim::Options opcoes) {
-        opcoes.identity = sim::default_identity();
-        simulador = std::make_unique<sim::Simulator>(opcoes);
-        std::string erro;
-        ASSERT_TRUE(simulador->start(&erro)) << erro;
-        plat::serial_set_device_path(PORTA_SIMULADOR, simulador->slave_path());
-        ASSERT_TRUE(CONECTA(PORTA_SIMULADOR));
-        BYTE_SINC = opcoes.sync_byte;
+    void start_loader(sim::Options options) {
+        options.identity = sim::default_identity();
+        loader = std::make_unique<sim::Simulator>(options);
+        std::string error;
+        ASSERT_TRUE(loader->start(&error)) << error;
+        plat::serial_set_device_path(SIMULATOR_PORT, loader->slave_path());
+        ASSERT_TRUE(CONECTA(SIMULATOR_PORT));
+        BYTE_SINC = options.sync_byte;
     }
     void TearDown() override {
         DESCONECTA();
-        if (simulador) simulador->stop();
+        if (loader) loader->stop();
         plat::set_fast_forward(false);
-        plat::serial_set_device_path(PORTA_SIMULADOR, "");
+        plat::serial_set_device_path(SIMULATOR_PORT, "");
     }
-    std::unique_ptr<sim::Simulator> simulador;
+    std::unique_ptr<sim::Simulator> loader;
 };
 
-std::string texto_hex(int n, int semente) {
-    std::string texto;
-    for (int i = 0; i < n; ++i) texto += BYTE_PARA_HEX(static_cast<uint8_t>(i * semente + 1));
-    return texto;
+std::string hex_text(int n, int seed) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += BYTE_PARA_HEX(static_cast<uint8_t>(i * seed + 1));
+    return text;
 }
 
 TEST_F(LoaderSimulatorTest, PageWrittenFromHexTextReadsBackTheSame) {
     plat::set_fast_forward(true);
-    inicia({});
-    const std::string texto = texto_hex(TAM_PAGINA, 37);
-    ASSERT_TRUE(GRAVA_PAGINA_HEX(0x9C00, texto));
-    uint8_t pagina[TAM_PAGINA] = {};
-    ASSERT_TRUE(LE_PAGINA(0x9C00, pagina));
-    std::string lido;
-    for (uint8_t b : pagina) lido += BYTE_PARA_HEX(b);
-    EXPECT_EQ(lido, texto);
+    start_loader({});
+    const std::string text = hex_text(TAM_PAGINA, 37);
+    ASSERT_TRUE(GRAVA_PAGINA_HEX(0x9C00, text));
+    uint8_t page[TAM_PAGINA] = {};
+    ASSERT_TRUE(LE_PAGINA(0x9C00, page));
+    std::string got_reply;
+    for (uint8_t b : page) got_reply += BYTE_PARA_HEX(b);
+    EXPECT_EQ(got_reply, text);
 }
 
 TEST_F(LoaderSimulatorTest, BlockWrittenFromHexTextIsKeptWhole) {
     plat::set_fast_forward(true);
-    inicia({});
-    const std::string texto = texto_hex(TAM_BLOCO, 11);
-    ASSERT_TRUE(GRAVA_BLOCO_HEX(20, texto));
-    const auto blocos = simulador->blocks();
-    ASSERT_EQ(blocos.count(20), 1u);
+    start_loader({});
+    const std::string text = hex_text(TAM_BLOCO, 11);
+    ASSERT_TRUE(GRAVA_BLOCO_HEX(20, text));
+    const auto blocks = loader->blocks();
+    ASSERT_EQ(blocks.count(20), 1u);
     std::string guardado;
-    for (uint8_t b : blocos.at(20)) guardado += BYTE_PARA_HEX(b);
-    EXPECT_EQ(guardado, texto);
+    for (uint8_t b : blocks.at(20)) guardado += BYTE_PARA_HEX(b);
+    EXPECT_EQ(guardado, text);
 }
 
 TEST_F(LoaderSimulatorTest, IdentityTextOfAnOtherGenerationLoader) {
     plat::set_fast_forward(true);
-    sim::Options opcoes;
-    opcoes.sync_byte = 0x85;
-    inicia(opcoes);
-    std::string texto;
-    EXPECT_TRUE(LE_SERIE(texto));
-    EXPECT_EQ(texto, "3012AB0F");
+    sim::Options options;
+    options.sync_byte = 0x85;
+    start_loader(options);
+    std::string text;
+    EXPECT_TRUE(LE_SERIE(text));
+    EXPECT_EQ(text, "3012AB0F");
 }
 
 TEST_F(LoaderSimulatorTest, PageWriteTakesTwoReplyPausesAndTheErasePauseAtLeast) {
-    sim::Options opcoes;
-    opcoes.paced = true;
-    inicia(opcoes);
-    const auto inicio = std::chrono::steady_clock::now();
-    EXPECT_TRUE(GRAVA_PAGINA_HEX(0x8080, texto_hex(TAM_PAGINA, 3)));
+    sim::Options options;
+    options.paced = true;
+    start_loader(options);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(GRAVA_PAGINA_HEX(0x8080, hex_text(TAM_PAGINA, 3)));
     const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - inicio).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(ms, 2 * PAUSA_RESPOSTA_MS + PAUSA_APAGA_GRAVA_MS);
     EXPECT_LT(ms, 1000);
 }
@@ -91,13 +91,13 @@ TEST_F(LoaderSimulatorTest, PageWriteTakesTwoReplyPausesAndTheErasePauseAtLeast)
 // for less than the reply pause, costs nothing more.
 TEST_F(LoaderSimulatorTest, AdapterLatencyDelaysEveryCommandByItsLength) {
     constexpr uint32_t LATENCIA_MS = 60;
-    sim::Options opcoes;
-    opcoes.latency_ms = LATENCIA_MS;
-    inicia(opcoes);
-    const auto inicio = std::chrono::steady_clock::now();
+    sim::Options options;
+    options.latency_ms = LATENCIA_MS;
+    start_loader(options);
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(COMANDO_G());
     const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - inicio).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(ms, LATENCIA_MS + PAUSA_RESPOSTA_MS);
     EXPECT_LT(ms, 1000);
 }

@@ -30,9 +30,9 @@ protected:
         plat::serial_set_device_path(PORTA_TESTE, "");
     }
     // True when nobody holds the port: a fresh open of it gets through.
-    bool porta_livre() {
-        uint32_t erro = 0;
-        plat::PortHandle h = plat::serial_open(PORTA_TESTE, &erro);
+    bool port_free() {
+        uint32_t error = 0;
+        plat::PortHandle h = plat::serial_open(PORTA_TESTE, &error);
         if (h < 0) return false;
         plat::serial_close(h);
         return true;
@@ -93,19 +93,19 @@ TEST_F(PortaTest, SecondConnectClosesTheStalePortAndFailsThirdOpensAgain) {
     EXPECT_FALSE(CONECTA(PORTA_TESTE));
     EXPECT_FALSE(PORTA_ABERTA);
     EXPECT_EQ(fcntl(static_cast<int>(velha), F_GETFD), -1);  // the stale descriptor is gone
-    EXPECT_TRUE(porta_livre());
+    EXPECT_TRUE(port_free());
     EXPECT_TRUE(CONECTA(PORTA_TESTE));
     EXPECT_TRUE(PORTA_ABERTA);
 }
 
 TEST_F(PortaTest, OpenPortCannotBeOpenedASecondTime) {
     ASSERT_TRUE(CONECTA(PORTA_TESTE));
-    uint32_t erro = 0;
-    EXPECT_LT(plat::serial_open(PORTA_TESTE, &erro), 0);
-    EXPECT_NE(erro, 0u);
+    uint32_t error = 0;
+    EXPECT_LT(plat::serial_open(PORTA_TESTE, &error), 0);
+    EXPECT_NE(error, 0u);
     DESCONECTA();
     EXPECT_FALSE(PORTA_ABERTA);
-    EXPECT_TRUE(porta_livre());
+    EXPECT_TRUE(port_free());
 }
 
 TEST_F(PortaTest, DisconnectWithNothingOpenTouchesNothing) {
@@ -125,18 +125,18 @@ TEST_F(PortaTest, DisconnectWithNothingOpenTouchesNothing) {
 
 TEST_F(PortaTest, WriteSendsEveryByteInOrder) {
     ASSERT_TRUE(CONECTA(PORTA_TESTE));
-    const Bytes dados{0x00, 0x11, 0xAB, 0xFF, 0x0D, 0x0A, 0x03};
-    uint32_t escritos = 0;
-    EXPECT_TRUE(ESCREVE_PORTA(dados.data(), static_cast<int>(dados.size()), escritos));
-    EXPECT_EQ(escritos, dados.size());
-    EXPECT_EQ(peer.read(dados.size(), 1000), dados);
+    const Bytes data{0x00, 0x11, 0xAB, 0xFF, 0x0D, 0x0A, 0x03};
+    uint32_t written = 0;
+    EXPECT_TRUE(ESCREVE_PORTA(data.data(), static_cast<int>(data.size()), written));
+    EXPECT_EQ(written, data.size());
+    EXPECT_EQ(peer.read(data.size(), 1000), data);
 }
 
 TEST_F(PortaTest, WriteWithoutAnOpenPortFails) {
     const uint8_t b = 0xAB;
-    uint32_t escritos = 99;
-    EXPECT_FALSE(ESCREVE_PORTA(&b, 1, escritos));
-    EXPECT_EQ(escritos, 0u);
+    uint32_t written = 99;
+    EXPECT_FALSE(ESCREVE_PORTA(&b, 1, written));
+    EXPECT_EQ(written, 0u);
 }
 
 // --- LE_PORTA -----------------------------------------------------------------
@@ -144,21 +144,21 @@ TEST_F(PortaTest, WriteWithoutAnOpenPortFails) {
 TEST_F(PortaTest, ReadOfZeroBytesIsTrueAtOnce) {
     ASSERT_TRUE(CONECTA(PORTA_TESTE));
     uint8_t buffer[1];
-    uint32_t lidos = 99;
-    const auto inicio = Clock::now();
-    EXPECT_TRUE(LE_PORTA(0, buffer, lidos));
-    EXPECT_EQ(lidos, 0u);
-    EXPECT_LT(ms_since(inicio), 20);
+    uint32_t got = 99;
+    const auto start = Clock::now();
+    EXPECT_TRUE(LE_PORTA(0, buffer, got));
+    EXPECT_EQ(got, 0u);
+    EXPECT_LT(ms_since(start), 20);
 }
 
 TEST_F(PortaTest, OneByteReadOnASilentLineFailsAfter100ms) {
     ASSERT_TRUE(CONECTA(PORTA_TESTE));
     uint8_t buffer[1];
-    uint32_t lidos = 99;
-    const auto inicio = Clock::now();
-    EXPECT_FALSE(LE_PORTA(1, buffer, lidos));
-    const double ms = ms_since(inicio);
-    EXPECT_EQ(lidos, 0u);
+    uint32_t got = 99;
+    const auto start = Clock::now();
+    EXPECT_FALSE(LE_PORTA(1, buffer, got));
+    const double ms = ms_since(start);
+    EXPECT_EQ(got, 0u);
     EXPECT_GE(ms, 99);
     EXPECT_LT(ms, 180);
 }
@@ -167,12 +167,12 @@ TEST_F(PortaTest, ReadThatGetsAllItsBytesEndsAtOnce) {
     ASSERT_TRUE(CONECTA(PORTA_TESTE));
     peer.write({1, 2, 3, 4, 5});
     uint8_t buffer[5];
-    uint32_t lidos = 0;
-    const auto inicio = Clock::now();
-    EXPECT_TRUE(LE_PORTA(5, buffer, lidos));
-    EXPECT_EQ(lidos, 5u);
+    uint32_t got = 0;
+    const auto start = Clock::now();
+    EXPECT_TRUE(LE_PORTA(5, buffer, got));
+    EXPECT_EQ(got, 5u);
     EXPECT_EQ(Bytes(buffer, buffer + 5), (Bytes{1, 2, 3, 4, 5}));
-    EXPECT_LT(ms_since(inicio), 50);
+    EXPECT_LT(ms_since(start), 50);
 }
 
 TEST_F(PortaTest, ThreeOfFiveBytesEndTheRead100msAfterTheThird) {
@@ -182,11 +182,11 @@ TEST_F(PortaTest, ThreeOfFiveBytesEndTheRead100msAfterTheThird) {
         p.write({0x31, 0x32, 0x33});
     });
     uint8_t buffer[5] = {};
-    uint32_t lidos = 0;
-    const auto inicio = Clock::now();
-    EXPECT_FALSE(LE_PORTA(5, buffer, lidos));
-    const double ms = ms_since(inicio);
-    EXPECT_EQ(lidos, 3u);
+    uint32_t got = 0;
+    const auto start = Clock::now();
+    EXPECT_FALSE(LE_PORTA(5, buffer, got));
+    const double ms = ms_since(start);
+    EXPECT_EQ(got, 3u);
     EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{0x31, 0x32, 0x33}));
     // Not at 100 ms (the gap rule starts with the first byte), not at 500 ms.
     EXPECT_GE(ms, 295);
@@ -205,12 +205,12 @@ TEST_F(PortaTest, TricklingBytesAreCutAt100msPerByteInAll) {
         }
     });
     uint8_t buffer[5] = {};
-    uint32_t lidos = 0;
-    const auto inicio = Clock::now();
-    EXPECT_FALSE(LE_PORTA(5, buffer, lidos));
-    const double ms = ms_since(inicio);
-    EXPECT_GE(lidos, 2u);
-    EXPECT_LE(lidos, 4u);
+    uint32_t got = 0;
+    const auto start = Clock::now();
+    EXPECT_FALSE(LE_PORTA(5, buffer, got));
+    const double ms = ms_since(start);
+    EXPECT_GE(got, 2u);
+    EXPECT_LE(got, 4u);
     EXPECT_GE(ms, 495);
     EXPECT_LT(ms, 650);
 }
@@ -219,14 +219,14 @@ TEST_F(PortaTest, ReadOnAHungUpLineFailsOnlyWhenItsTimeIsUp) {
     ASSERT_TRUE(CONECTA(PORTA_TESTE));
     peer.hang_up();
     uint8_t buffer[3];
-    uint32_t lidos = 99;
-    auto inicio = Clock::now();
-    EXPECT_FALSE(LE_PORTA(1, buffer, lidos));
-    EXPECT_EQ(lidos, 0u);
-    EXPECT_GE(ms_since(inicio), 99);  // no instant failure for a polling caller to spin on
-    inicio = Clock::now();
-    EXPECT_FALSE(LE_PORTA(3, buffer, lidos));
-    EXPECT_GE(ms_since(inicio), 299);
+    uint32_t got = 99;
+    auto start = Clock::now();
+    EXPECT_FALSE(LE_PORTA(1, buffer, got));
+    EXPECT_EQ(got, 0u);
+    EXPECT_GE(ms_since(start), 99);  // no instant failure for a polling caller to spin on
+    start = Clock::now();
+    EXPECT_FALSE(LE_PORTA(3, buffer, got));
+    EXPECT_GE(ms_since(start), 299);
 }
 
 }  // namespace

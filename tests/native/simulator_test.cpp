@@ -21,9 +21,6 @@ using std::chrono::milliseconds;
 
 constexpr double BYTE_MS = 10 * 1000.0 / 19200;  // 19200 baud, 10 bits a byte
 
-// Written here apart from the simulator: nibbles swapped, then inverted.
-uint8_t encoded(uint8_t b) { return static_cast<uint8_t>(~((b << 4) | (b >> 4))); }
-
 Bytes page_frame(uint16_t address, uint8_t first) {
     Bytes f = {0x85, 'W', 0x08, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
     for (int i = 0; i < 128; ++i) f.push_back(encoded(static_cast<uint8_t>(first + i)));
