@@ -17,6 +17,7 @@ constexpr int BYTE_VERSAO = 6;
 constexpr int BYTE_ENDERECO_4 = 14;
 constexpr int BYTE_ENDERECO_3 = 16;
 constexpr int BYTE_DIRETORIO = 18;             // first module section start
+constexpr char NOME_DUMP[] = "TEXTO2.TXT";     // the record's name in the Documents folder
 
 // What one run of the walk carries from step to step.
 struct Gravacao {
@@ -79,13 +80,22 @@ bool grava_modulo(int secao, ui::Control* barra, Gravacao& g) {
     return true;
 }
 
-// The identity page image as one line: two digits and "." a byte.
+// The identity page image as one line: two digits and "." a byte. A standard
+// user may not create files in C:\, so the same record goes to the Documents
+// folder when ARQUIVO_DUMP cannot be written; a box only when neither can.
 void grava_dump(const uint8_t* imagem) {
     std::string linha;
     for (int i = 0; i < TAM_PAGINA; ++i) linha += BYTE_PARA_HEX(imagem[i]) + ".";
-    std::string erro;
-    if (!plat::write_text_file(ARQUIVO_DUMP, linha + "\r\n", &erro))
-        ui::message_box("Não foi possível criar o arquivo " + ARQUIVO_DUMP + ".\n" + erro);
+    linha += "\r\n";
+    std::string erro, documentos, erro_documentos;
+    if (plat::write_text_file(ARQUIVO_DUMP, linha, &erro)) return;
+    const bool pasta = plat::documents_file(NOME_DUMP, &documentos, &erro_documentos);
+    if (pasta && plat::write_text_file(documentos, linha, &erro_documentos)) return;
+    ui::message_box(std::string("Não foi possível gravar o registro da atualização (") + NOME_DUMP + ")\nem " +
+                    ARQUIVO_DUMP + ": " + erro + "\nnem " + (pasta ? "em " + documentos : "na pasta Documentos") +
+                    ": " + erro_documentos +
+                    ".\n\nO registro é só uma cópia do que foi enviado ao cartucho: o cartucho e o "
+                    "resultado da atualização não são afetados.");
 }
 
 // An update that stops short says so before the program ends.

@@ -8,6 +8,17 @@
 
 bool EM_TENTATIVA = false;
 
+namespace {
+// The 1 ms system timer from the confirmation until the port is released:
+// asked for once and given back once, whichever way the attempt ends.
+struct TemporizadorFino {
+    TemporizadorFino() { plat::fine_system_timer(true); }
+    ~TemporizadorFino() { plat::fine_system_timer(false); }
+    TemporizadorFino(const TemporizadorFino&) = delete;
+    TemporizadorFino& operator=(const TemporizadorFino&) = delete;
+};
+}  // namespace
+
 void TfmATU::sbATUClick() {
     // Messages are processed during an attempt; a second press must not start
     // another one on top of it.
@@ -20,6 +31,7 @@ void TfmATU::sbATUClick() {
     ui::set_cursor(ui::Cursor::Hourglass);
     ui::progress_step_by(pbAND, -ui::progress_max(pbAND));
     if (SHOW_MSG(0)) {
+        TemporizadorFino temporizador;
         ui::process_messages();
         if (!CONECTA(NUM_COM)) {
             SHOW_MSG(1);

@@ -1,4 +1,6 @@
-# Cross-build for 64-bit Windows with mingw-w64 (posix threads flavour).
+# Cross-build for 64-bit Windows with mingw-w64 (posix threads flavour); an
+# option (Debian package g++-mingw-w64-x86-64-posix): the shipped exe is 32-bit,
+# see mingw-w64-i686.cmake.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

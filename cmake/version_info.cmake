@@ -1,7 +1,7 @@
 # Writes the version information of pATU.exe and its manifest from the
 # package source: the package's date (entry 1) and number (entry 3) make the
 # file version MAJOR.NUMBER.0.0, so the executable says which package it carries.
-# Usage: cmake -DINPUT=pacote.txt -DMAJOR=6 -DMANIFEST_IN=pATU.manifest.in
+# Usage: cmake -DINPUT=pacote.txt -DMAJOR=6 -DARCH=x86|amd64 -DMANIFEST_IN=pATU.manifest.in
 #              -DOUTPUT_DIR=dir -P version_info.cmake
 #        writes dir/versao.rc and dir/pATU.manifest
 file(READ "${INPUT}" content)
@@ -52,4 +52,5 @@ END
 
 file(READ "${MANIFEST_IN}" manifest)
 string(REPLACE "@VERSAO@" "${version}" manifest "${manifest}")
+string(REPLACE "@PROCESSADOR@" "${ARCH}" manifest "${manifest}")
 file(WRITE "${OUTPUT_DIR}/pATU.manifest" "${manifest}")

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -34,6 +36,14 @@ void AppTest::SetUp() {
     dump_path = ::testing::TempDir() + "TEXTO2_" + std::to_string(getpid()) + ".TXT";
     std::remove(dump_path.c_str());
     ARQUIVO_DUMP = dump_path;
+    // A home of the test's own: the record's second place must not be the user's.
+    home_ = ::testing::TempDir() + "home_" + std::to_string(getpid());
+    std::filesystem::remove_all(home_);
+    std::filesystem::create_directory(home_);
+    home_dump_path = home_ + "/TEXTO2.TXT";
+    const char* home = std::getenv("HOME");
+    saved_home_ = home ? home : "";
+    setenv("HOME", home_.c_str(), 1);
     NUMERO_SERIE.clear();
     BYTE_SINC = 0;
     EM_TENTATIVA = false;
@@ -55,6 +65,11 @@ void AppTest::TearDown() {
     plat::string_table_use(nullptr);
     plat::set_fast_forward(false);
     std::remove(dump_path.c_str());
+    std::filesystem::remove_all(home_);
+    if (saved_home_.empty())
+        unsetenv("HOME");
+    else
+        setenv("HOME", saved_home_.c_str(), 1);
     ui::headless::reset();
 }
 

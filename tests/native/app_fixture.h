@@ -39,11 +39,13 @@ protected:
     std::vector<Shown> dialogs;           // every message dialog that came up
     std::vector<std::string>& boxes();    // every plain message box
     std::string dump_path;                // where the identity page image goes
+    std::string home_dump_path;           // TEXTO2.TXT in the test's own home (the Documents folder)
     std::unique_ptr<sim::Simulator> cartridge;
 
 private:
     std::vector<std::string> package_;
     bool confirm_ = true;
+    std::string home_, saved_home_;
 };
 
 // Reads a whole file; empty when it does not exist.

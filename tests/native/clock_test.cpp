@@ -1,4 +1,5 @@
-// The millisecond tick counter: differences across the wrap and fast-forward.
+// The millisecond tick counter: differences across the wrap, fast-forward, and
+// pauses that last their length while the counter moves in coarse steps.
 #include <chrono>
 
 #include <gtest/gtest.h>
@@ -56,6 +57,50 @@ TEST_F(TickCounterTest, FastForwardSkipsTheSleepButNotTheTicks) {
     EXPECT_LT(ms_since(inicio), 50.0);
     EXPECT_GE(plat::elapsed_ms(t0, plat::tick_ms()), 5000u);
     EXPECT_LT(plat::elapsed_ms(t0, plat::tick_ms()), 5050u);
+}
+
+// Windows's tick counter moves in steps of the system timer, so a pause
+// measured on it could end up to a step early. Each pause here starts one
+// millisecond before a step, where that error is largest.
+class CoarseTicks : public TickCounterTest {
+protected:
+    static constexpr uint32_t STEP_MS = 16;
+    void SetUp() override { plat::set_tick_step_ms(STEP_MS); }
+    void TearDown() override {
+        plat::set_tick_step_ms(1);
+        TickCounterTest::TearDown();
+    }
+    static void until_just_before_a_step() {
+        while (plat::os_tick_ms() % STEP_MS != STEP_MS - 1) {
+        }
+    }
+};
+
+TEST_F(CoarseTicks, TheCounterMovesInWholeSteps) {
+    uint32_t last = plat::tick_ms();
+    int steps = 0;
+    for (const auto start = Clock::now(); ms_since(start) < 60;) {
+        const uint32_t now = plat::tick_ms();
+        if (now == last) continue;
+        EXPECT_EQ(plat::elapsed_ms(last, now) % STEP_MS, 0u);
+        last = now;
+        ++steps;
+    }
+    EXPECT_GE(steps, 2);
+}
+
+TEST_F(CoarseTicks, APauseStartedJustBeforeAStepLastsItsLength) {
+    for (uint32_t length : {50u, 80u, 100u}) {
+        until_just_before_a_step();
+        auto start = Clock::now();
+        plat::sleep_ms(length);
+        EXPECT_GE(ms_since(start), length) << "plain pause of " << length << " ms";
+
+        until_just_before_a_step();
+        start = Clock::now();
+        plat::sleep_ms(length, [] {});  // in slices, as the window's pauses
+        EXPECT_GE(ms_since(start), length) << "pause of " << length << " ms in slices";
+    }
 }
 
 }  // namespace

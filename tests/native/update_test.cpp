@@ -190,17 +190,3 @@ TEST_F(Update, ChangedCartridgeIsRefusedBeforeAnyWrite) {
     EXPECT_TRUE(ui::end_requested());
     EXPECT_FALSE(PORTA_ABERTA);
 }
-
-TEST_F(Update, UnwritableDumpFileIsReportedAndTheUpdateCompletes) {
-    start_program(pkggen::make_package(pkggen::small_shape()));
-    attach_cartridge();
-    ARQUIVO_DUMP = "/nonexistent-folder/TEXTO2.TXT";
-    press_update();
-    ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_NE(boxes()[0].find("Não foi possível criar o arquivo /nonexistent-folder/TEXTO2.TXT"), std::string::npos);
-    EXPECT_NE(boxes()[0].find("(erro 2)"), std::string::npos) << boxes()[0];
-    ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].lines.at(0), "Atualização concluída com sucesso!!");
-    EXPECT_FALSE(PORTA_ABERTA);
-    EXPECT_TRUE(ui::end_requested());
-}

@@ -2,8 +2,10 @@
 // (headless windows, the real clock) against the simulated cartridge, with
 // the figures of docs/PERFORMANCE.md.
 //
-//   bench_native [--paced] [--name RUN] [--stages FILE] [--strace FILE]
+//   bench_native [--paced] [--latency MS] [--name RUN] [--stages FILE] [--strace FILE]
 //
+// --latency MS holds the simulator's bytes to the host as a USB-serial
+// adapter's latency timer does.
 // The simulator runs here; the program runs in a child process of its own
 // (this file run with --host), so that its CPU time and memory are its own.
 // --strace runs the child under `strace -f -c` and reports only its system
@@ -14,6 +16,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -128,11 +131,13 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--paced") m.paced = true;
+        else if (a == "--latency" && i + 1 < argc) m.latency_ms = std::atoi(argv[++i]);
         else if (a == "--name" && i + 1 < argc) m.run = argv[++i];
         else if (a == "--stages" && i + 1 < argc) stages_file = argv[++i];
         else if (a == "--strace" && i + 1 < argc) strace_file = argv[++i];
         else {
-            std::fprintf(stderr, "usage: bench_native [--paced] [--name RUN] [--stages FILE] [--strace FILE]\n");
+            std::fprintf(stderr, "usage: bench_native [--paced] [--latency MS] [--name RUN] [--stages FILE] "
+                                 "[--strace FILE]\n");
             return 2;
         }
     }

@@ -118,6 +118,7 @@ std::unique_ptr<sim::Simulator> start_cartridge(Measured& m, const char* tool) {
     sim::Options options;
     options.identity = sim::default_identity();
     options.paced = m.paced;
+    options.latency_ms = static_cast<uint32_t>(m.latency_ms);
     auto cartridge = std::make_unique<sim::Simulator>(options);
     std::string error;
     const double before = now_ms();
@@ -202,6 +203,14 @@ void report(const Measured& m, const sim::Simulator& cartridge, const std::strin
         line("reachable floor on this line", thousands(f.reachable_ms) + " ms",
              "frames and replies travel during the 80 ms pauses");
         line("ratio wall/reachable floor", fixed(wall / f.reachable_ms, 4));
+    }
+    if (m.latency_ms > 0) {
+        // Every complement waits out the timer, and so does a reply that
+        // would otherwise have come within the host's 80 ms pause.
+        const double floor_here = m.paced ? f.reachable_ms : f.total_ms();
+        line("adapter latency timer", std::to_string(m.latency_ms) + " ms", "on every byte to the host");
+        line("above that floor per exchange", fixed((wall - floor_here) / f.exchanges, 1) + " ms",
+             std::to_string(f.exchanges) + " exchanges");
     }
     line("host CPU, user+system", thousands(m.cpu_ms) + " ms", m.cpu_detail);
     line("CPU share of the wall", fixed(100.0 * m.cpu_ms / wall, 2) + " %");

@@ -16,6 +16,7 @@ double now_ms();
 struct Measured {
     std::string run;              // "native unpaced", "wine paced", ...
     bool paced = false;
+    int latency_ms = 0;           // a USB adapter's latency timer on the simulated line
     double sim_start_ms = 0;      // the simulator's clock origin, on now_ms()
     double ok_ms = 0;             // "OK" on the confirmation, on now_ms()
     double message7_ms = 0;       // message 7 shown, on now_ms()
@@ -50,9 +51,9 @@ struct Floor {
     double total_ms() const { return pauses_ms + line_ms; }
 };
 
-// Starts the simulated cartridge of a run (default identity, paced as the run
-// is) and sets the run's clock origin; on failure says why, as `tool`, and
-// gives null.
+// Starts the simulated cartridge of a run (default identity, paced and with
+// the adapter latency the run has) and sets the run's clock origin; on
+// failure says why, as `tool`, and gives null.
 std::unique_ptr<sim::Simulator> start_cartridge(Measured& m, const char* tool);
 
 Floor floor_of(const std::vector<sim::LogEntry>& log, size_t bytes_received, bool paced);

@@ -8,7 +8,18 @@ namespace windriver {
 namespace {
 constexpr UINT ANSWER_TIMEOUT_MS = 10000;  // a busy program answers between two steps of its work
 constexpr DWORD SETTLE_MS = 200;           // for the screen to show what was painted
+
+// Enumeration callbacks are WINAPI (stdcall on 32-bit Windows), which a lambda cannot declare.
+BOOL CALLBACK add_visible(HWND hwnd, LPARAM list) {
+    if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+    return TRUE;
 }
+
+BOOL CALLBACK add_any(HWND hwnd, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+    return TRUE;
+}
+}  // namespace
 
 std::wstring widen(const std::string& utf8) {
     int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -26,12 +37,7 @@ std::string narrow(const std::wstring& wide) {
 
 std::vector<HWND> top_windows() {
     std::vector<HWND> all;
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            if (IsWindowVisible(hwnd)) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
+    EnumWindows(add_visible, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 
@@ -46,13 +52,7 @@ HWND find_top(const std::string& caption) {
 
 std::vector<HWND> descendants(HWND top) {
     std::vector<HWND> all;
-    EnumChildWindows(
-        top,
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
+    EnumChildWindows(top, add_any, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 

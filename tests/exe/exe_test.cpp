@@ -1,0 +1,86 @@
+// The shipped pATU.exe as a Windows PC's loader sees it: one 32-bit program
+// for Windows 7 SP1 and later, importing only DLLs that Windows 7 has, so that
+// it starts on every workshop PC, and an older Windows refuses it at once.
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "pe_image.h"
+
+namespace {
+
+const std::string EXE = DIST_DIR "/pATU.exe";
+
+// Each for a reason: the Win32 API proper (KERNEL32, USER32, GDI32); the
+// progress bar and visual styles (COMCTL32); mingw-w64's C runtime, a part of
+// every Windows (msvcrt); 1 ms timer resolution during an update (WINMM); the
+// Documents folder, where the dump file goes when C:\ is closed (SHELL32).
+const std::set<std::string> WINDOWS_7_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",  "COMCTL32.DLL",
+                                              "MSVCRT.DLL",   "WINMM.DLL",  "SHELL32.DLL"};
+
+// Entry points of those DLLs that came after Windows 7 and that a toolchain's
+// runtime or a newer header is likeliest to bring in.
+const std::set<std::string> NEWER_THAN_WINDOWS_7 = {
+    "GetSystemTimePreciseAsFileTime", "CreateFile2",     "GetCurrentThreadStackLimits",
+    "SetThreadDescription",           "WaitOnAddress",   "WakeByAddressSingle",
+    "WakeByAddressAll",               "GetDpiForWindow", "SetProcessDpiAwarenessContext"};
+
+std::string upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
+
+const pe::Image& shipped() {
+    static const pe::Image image = pe::read(EXE);
+    return image;
+}
+
+TEST(ShippedExe, Is32BitGuiProgramForWindows7Sp1AndLater) {
+    const pe::Image& exe = shipped();
+    EXPECT_EQ(exe.machine, pe::MACHINE_I386) << EXE << " is not built for i386";
+    EXPECT_EQ(exe.magic, pe::MAGIC_PE32);
+    EXPECT_EQ(exe.subsystem, 2) << "not a Windows GUI program";
+    // 6.1 is Windows 7: an older Windows refuses the file before running any of it.
+    EXPECT_EQ(exe.os_major, 6);
+    EXPECT_EQ(exe.os_minor, 1);
+    EXPECT_EQ(exe.subsystem_major, 6);
+    EXPECT_EQ(exe.subsystem_minor, 1);
+}
+
+TEST(ShippedExe, ImportsOnlySystemDllsThatWindows7Has) {
+    const pe::Image& exe = shipped();
+    ASSERT_FALSE(exe.imports.empty());
+    for (const auto& [dll, entries] : exe.imports) {
+        EXPECT_NE(upper(dll).rfind("API-MS-WIN-", 0), 0u) << dll << ": an API set, which Windows 7 lacks";
+        EXPECT_TRUE(WINDOWS_7_DLLS.count(upper(dll))) << dll << " is not among the DLLs a Windows 7 PC has";
+    }
+}
+
+TEST(ShippedExe, ImportsNoEntryPointNewerThanWindows7) {
+    for (const auto& [dll, entries] : shipped().imports) {
+        for (const std::string& entry : entries)
+            EXPECT_FALSE(NEWER_THAN_WINDOWS_7.count(entry)) << dll << "!" << entry << " is missing on Windows 7";
+    }
+}
+
+TEST(ShippedExe, AsksWinmmForTheTimerResolution) {
+    std::vector<std::string> winmm;
+    for (const auto& [dll, entries] : shipped().imports)
+        if (upper(dll) == "WINMM.DLL") winmm = entries;
+    for (const char* entry : {"timeBeginPeriod", "timeEndPeriod"})
+        EXPECT_TRUE(std::count(winmm.begin(), winmm.end(), entry)) << entry << " is not imported from WINMM";
+}
+
+TEST(ShippedExe, ManifestDeclaresTheX86Processor) {
+    // Windows will not start an exe whose manifest names another processor.
+    const std::string bytes(shipped().bytes.begin(), shipped().bytes.end());
+    const size_t identity = bytes.find("name=\"Quilla.pATU\"");
+    ASSERT_NE(identity, std::string::npos) << "no manifest of ours in " << EXE;
+    const std::string element = bytes.substr(identity, bytes.find("/>", identity) - identity);
+    EXPECT_NE(element.find("processorArchitecture=\"x86\""), std::string::npos) << element;
+}
+
+}  // namespace
