@@ -32,29 +32,29 @@ protected:
 
 TEST_F(TickCounterTest, AdvancingMovesTheCounterAndItWrapsOnward) {
     plat::advance_ticks(static_cast<uint32_t>(0u - 20u - plat::tick_ms()));
-    const uint32_t antes = plat::tick_ms();
-    EXPECT_GE(antes, 0xFFFFFFFFu - 25u);
+    const uint32_t before = plat::tick_ms();
+    EXPECT_GE(before, 0xFFFFFFFFu - 25u);
     plat::os_sleep_ms(40);
-    const uint32_t depois = plat::tick_ms();
-    EXPECT_LT(depois, antes);
-    EXPECT_GE(plat::elapsed_ms(antes, depois), 40u);
-    EXPECT_LT(plat::elapsed_ms(antes, depois), 200u);
+    const uint32_t after = plat::tick_ms();
+    EXPECT_LT(after, before);
+    EXPECT_GE(plat::elapsed_ms(before, after), 40u);
+    EXPECT_LT(plat::elapsed_ms(before, after), 200u);
 }
 
 TEST_F(TickCounterTest, RealSleepTakesItsTime) {
     const uint32_t t0 = plat::tick_ms();
-    const auto inicio = Clock::now();
+    const auto start = Clock::now();
     plat::sleep_ms(60);
-    EXPECT_GE(ms_since(inicio), 59.0);
+    EXPECT_GE(ms_since(start), 59.0);
     EXPECT_GE(plat::elapsed_ms(t0, plat::tick_ms()), 59u);
 }
 
 TEST_F(TickCounterTest, FastForwardSkipsTheSleepButNotTheTicks) {
     plat::set_fast_forward(true);
     const uint32_t t0 = plat::tick_ms();
-    const auto inicio = Clock::now();
+    const auto start = Clock::now();
     plat::sleep_ms(5000);
-    EXPECT_LT(ms_since(inicio), 50.0);
+    EXPECT_LT(ms_since(start), 50.0);
     EXPECT_GE(plat::elapsed_ms(t0, plat::tick_ms()), 5000u);
     EXPECT_LT(plat::elapsed_ms(t0, plat::tick_ms()), 5050u);
 }
