@@ -11,6 +11,13 @@
 #include <string>
 #include <vector>
 
+// For the fuzz harnesses: a broken expectation names itself before the
+// harness stops, so that the fuzzer's log says which one an input broke.
+#define REQUIRE(condition)                                                                              \
+    ((condition) ? (void)0                                                                              \
+                 : (std::fprintf(stderr, "expected: %s (%s:%d)\n", #condition, __FILE__, __LINE__), \
+                    __builtin_trap()))
+
 namespace test_helpers {
 
 using Bytes = std::vector<uint8_t>;

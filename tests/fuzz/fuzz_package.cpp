@@ -9,104 +9,100 @@
 #include "headless/ui_headless.h"
 #include "pacote.h"
 #include "posix/string_table_native.h"
+#include "test_helpers.h"
 #include "uATU.h"
 #include "uSER_KV.h"
 
 namespace {
 
-// A broken expectation names itself before the harness stops, so that the
-// fuzzer's log says which one a crashing input broke.
-#define exige(condicao) \
-    ((condicao) ? (void)0 : (std::fprintf(stderr, "expected: %s (line %d)\n", #condicao, __LINE__), __builtin_trap()))
-
 // A data entry as the walk turns it into a Page or a Block.
-bool dados(const std::string& entrada, size_t max_digitos) {
-    if (entrada.empty() || entrada.size() > max_digitos) return false;
-    for (char c : entrada)
+bool is_data(const std::string& entry, size_t max_digits) {
+    if (entry.empty() || entry.size() > max_digits) return false;
+    for (char c : entry)
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
     return true;
 }
 
 // The entry at `j`, which the walk may read only before "FIM".
-std::string le(int32_t j, int32_t F) {
-    exige(j >= 0 && j < F);
+std::string entry_at(int32_t j, int32_t F) {
+    REQUIRE(j >= 0 && j < F);
     return LE_ENTRADA(j);
 }
 
 // The update's walk, reading only: six firmware sections from the package
 // cursor, then the module area from POS_MODULOS to "FIM".
-void percorre(int32_t F) {
+void walk(int32_t F) {
     int32_t j = POS_PACOTE;
-    for (int secao = 1; secao <= 6; ++secao, ++j)
-        for (std::string e; (e = le(j, F)) != MARCA_SECAO; ++j) exige(dados(e, DIGITOS_PAGINA));
-    exige(le(j, F) == MARCA_MODULOS);
+    for (int section = 1; section <= 6; ++section, ++j)
+        for (std::string e; (e = entry_at(j, F)) != MARCA_SECAO; ++j) REQUIRE(is_data(e, DIGITOS_PAGINA));
+    REQUIRE(entry_at(j, F) == MARCA_MODULOS);
 
     const int K = static_cast<int>(LISTA_MODULOS.size());
-    const int sem_teste = K == 0 ? 4 : K + 3;
-    int secoes = 0;
-    int32_t blocos = 0;
-    for (j = POS_MODULOS;; ++secoes, ++j) {
-        if (secoes >= sem_teste) {
-            exige(j <= F);
+    const int taken_before_fim = K == 0 ? 4 : K + 3;
+    int sections = 0;
+    int32_t blocks = 0;
+    for (j = POS_MODULOS;; ++sections, ++j) {
+        if (sections >= taken_before_fim) {
+            REQUIRE(j <= F);
             if (LE_ENTRADA(j) == MARCA_FIM) break;
         }
-        int32_t na_secao = 0;
-        for (std::string e; (e = le(j, F)) != MARCA_SECAO; ++j, ++na_secao) exige(dados(e, DIGITOS_BLOCO));
-        if (secoes == 1) exige(na_secao > 0);  // it also gives the Page at 0x8080
-        blocos += na_secao;
+        int32_t in_section = 0;
+        for (std::string e; (e = entry_at(j, F)) != MARCA_SECAO; ++j, ++in_section) REQUIRE(is_data(e, DIGITOS_BLOCO));
+        if (sections == 1) REQUIRE(in_section > 0);  // it also gives the Page at 0x8080
+        blocks += in_section;
     }
-    exige(j == F);
-    exige(secoes <= MAX_SECOES_MODULO && blocos <= 0xFFFF);
+    REQUIRE(j == F);
+    REQUIRE(sections <= MAX_SECOES_MODULO && blocks <= 0xFFFF);
 }
 
-void aceito() {
+void accepted() {
     int32_t F = 0;
-    while (LE_ENTRADA(F) != MARCA_FIM) exige(++F < MAX_ENTRADAS);
+    while (LE_ENTRADA(F) != MARCA_FIM) REQUIRE(++F < MAX_ENTRADAS);
     const int32_t S = POS_PACOTE - 8;
-    exige(S >= PRIMEIRA_LINHA && LE_ENTRADA(S) == MARCA_SECAO);
-    exige(POS_PACOTE < POS_MODULOS && POS_MODULOS < F);
-    exige(ui::memo_line_count(fmATU->mmA) == S - PRIMEIRA_LINHA);
-    exige(ui::progress_max(fmATU->pbAND) == F - POS_PACOTE + FOLGA_PROGRESSO);
-    exige(ui::progress_position(fmATU->pbAND) == 0);
-    exige(ENDERECO_3 >= 0 && ENDERECO_3 <= 0xFFFF && ENDERECO_4 >= 0 && ENDERECO_4 <= 0xFFFF);
-    std::string chaves;
-    for (size_t i = 0; i < LISTA_MODULOS.size(); ++i) chaves += (i == 0 ? "" : ", ") + LISTA_MODULOS[i];
-    exige(ui::text(fmATU->lbMON) == chaves);
-    exige(ui::headless::message_boxes().empty());
-    percorre(F);
+    REQUIRE(S >= PRIMEIRA_LINHA && LE_ENTRADA(S) == MARCA_SECAO);
+    REQUIRE(POS_PACOTE < POS_MODULOS && POS_MODULOS < F);
+    REQUIRE(ui::memo_line_count(fmATU->mmA) == S - PRIMEIRA_LINHA);
+    REQUIRE(ui::progress_max(fmATU->pbAND) == F - POS_PACOTE + FOLGA_PROGRESSO);
+    REQUIRE(ui::progress_position(fmATU->pbAND) == 0);
+    REQUIRE(ENDERECO_3 >= 0 && ENDERECO_3 <= 0xFFFF && ENDERECO_4 >= 0 && ENDERECO_4 <= 0xFFFF);
+    std::string keys;
+    for (size_t i = 0; i < LISTA_MODULOS.size(); ++i) keys += (i == 0 ? "" : ", ") + LISTA_MODULOS[i];
+    REQUIRE(ui::text(fmATU->lbMON) == keys);
+    REQUIRE(ui::headless::message_boxes().empty());
+    walk(F);
 }
 
-void recusado() {
-    exige(ui::headless::message_boxes().size() == 1);
-    exige(ui::headless::message_boxes()[0].find("danificado") != std::string::npos);
-    exige(!ui::enabled(fmATU->sbATU));
+void refused() {
+    REQUIRE(ui::headless::message_boxes().size() == 1);
+    REQUIRE(ui::headless::message_boxes()[0].find("danificado") != std::string::npos);
+    REQUIRE(!ui::enabled(fmATU->sbATU));
     // Even a press that got through would stop before the confirmation.
     ui::headless::set_modal_answer([](ui::Form*) {
-        exige(false);
+        REQUIRE(false);
         return 2;
     });
     fmATU->sbATUClick();
-    exige(!PORTA_ABERTA);
+    REQUIRE(!PORTA_ABERTA);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::vector<std::string> pacote(1);
+    std::vector<std::string> package(1);
     for (size_t i = 0; i < size; ++i) {
         if (data[i] == '\n')
-            pacote.emplace_back();
+            package.emplace_back();
         else
-            pacote.back() += static_cast<char>(data[i]);
+            package.back() += static_cast<char>(data[i]);
     }
-    plat::string_table_use(&pacote);
+    plat::string_table_use(&package);
     ui::headless::reset();
     CRIA_JANELAS();
     ui::app_run(fmATU->form);
     if (PACOTE_VALIDO)
-        aceito();
+        accepted();
     else
-        recusado();
+        refused();
     plat::string_table_use(nullptr);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "clock.h"
 #include "posix/serial_ports.h"
 #include "pty_peer.h"
+#include "test_helpers.h"
 #include "uSER_KV.h"
 
 namespace {
@@ -13,25 +14,21 @@ namespace {
 using testing_pty::Bytes;
 using testing_pty::PtyPeer;
 
-constexpr int PORTA_FUZZ = 7;
-constexpr size_t MAXIMO_LINHA = 1024;  // below the pty's input queue: a write never blocks
+constexpr int FUZZ_PORT = 7;
+constexpr size_t MAX_LINE_BYTES = 1024;  // below the pty's input queue: a write never blocks
 // The port's completion rules with shorter limits, so that a reply that stops
 // short costs a millisecond per byte, not a tenth of a second. A reply cut
 // early by them is a failed read, which the checks below allow for.
-constexpr plat::LineTimeouts TIMEOUTS_FUZZ{2, 1, 0, 5000, 5000};
-constexpr int ESPERA_PEER_MS = 1000;
+constexpr plat::LineTimeouts FUZZ_TIMEOUTS{2, 1, 0, 5000, 5000};
+constexpr int PEER_WAIT_MS = 1000;
 
-void exige(bool condicao) {
-    if (!condicao) __builtin_trap();
-}
-
-PtyPeer& linha() {
+PtyPeer& line() {
     static PtyPeer* peer = [] {
         auto* p = new PtyPeer;
-        exige(p->ok());
-        plat::serial_set_device_path(PORTA_FUZZ, p->slave_path());
-        exige(CONECTA(PORTA_FUZZ));
-        exige(plat::serial_set_timeouts(PORTA, TIMEOUTS_FUZZ));
+        REQUIRE(p->ok());
+        plat::serial_set_device_path(FUZZ_PORT, p->slave_path());
+        REQUIRE(CONECTA(FUZZ_PORT));
+        REQUIRE(plat::serial_set_timeouts(PORTA, FUZZ_TIMEOUTS));
         plat::set_fast_forward(true);
         BYTE_SINC = 0x87;
         return p;
@@ -40,38 +37,38 @@ PtyPeer& linha() {
 }
 
 // A reply already waiting on the line when the host looks for it.
-void resposta(const Bytes& bytes) {
+void waiting_reply(const Bytes& bytes) {
     if (bytes.empty()) return;  // no length byte at all only tests a 5 s wait
     plat::serial_purge(PORTA, plat::PURGE_RXCLEAR_FLAG);
-    linha().write(bytes);
+    line().write(bytes);
     const bool ok = RECEBE_RESPOSTA();
     if (ok) {
-        exige(RX_TAM == bytes[0] && RX_TAM > 0 && bytes.size() >= static_cast<size_t>(RX_TAM));
-        if (RX_TAM > 1) exige(std::equal(bytes.begin() + 1, bytes.begin() + RX_TAM, RX_BUF));
+        REQUIRE(RX_TAM == bytes[0] && RX_TAM > 0 && bytes.size() >= static_cast<size_t>(RX_TAM));
+        if (RX_TAM > 1) REQUIRE(std::equal(bytes.begin() + 1, bytes.begin() + RX_TAM, RX_BUF));
     } else {
-        exige(ERRO_COM == ERRO_TAMANHO_ZERO || ERRO_COM == ERRO_LEITURA || ERRO_COM == ERRO_TEMPO);
+        REQUIRE(ERRO_COM == ERRO_TAMANHO_ZERO || ERRO_COM == ERRO_LEITURA || ERRO_COM == ERRO_TEMPO);
     }
 }
 
 // A D exchange whose reply is the input.
-void pagina(const Bytes& bytes) {
+void page_read(const Bytes& bytes) {
     if (bytes.empty()) return;
-    PtyPeer& peer = linha();
+    PtyPeer& peer = line();
     peer.play([&bytes](PtyPeer& p) {
-        p.read(1, ESPERA_PEER_MS);
+        p.read(1, PEER_WAIT_MS);
         p.write({static_cast<uint8_t>(~BYTE_SINC)});
-        p.read(4, ESPERA_PEER_MS);
+        p.read(4, PEER_WAIT_MS);
         p.write(bytes);
     });
-    uint8_t lida[TAM_PAGINA];
-    std::fill(lida, lida + TAM_PAGINA, 0x5C);
-    const bool ok = LE_PAGINA(0x8000, lida);
+    uint8_t page[TAM_PAGINA];
+    std::fill(page, page + TAM_PAGINA, 0x5C);
+    const bool ok = LE_PAGINA(0x8000, page);
     peer.join();
     if (ok) {
-        exige(bytes[0] >= 130 && bytes.size() >= bytes[0]);
-        for (int i = 0; i < TAM_PAGINA; ++i) exige(lida[i] == CODIFICA_BYTE(bytes[2 + i]));
+        REQUIRE(bytes[0] >= 130 && bytes.size() >= bytes[0]);
+        for (int i = 0; i < TAM_PAGINA; ++i) REQUIRE(page[i] == CODIFICA_BYTE(bytes[2 + i]));
     } else {
-        exige(std::all_of(lida, lida + TAM_PAGINA, [](uint8_t b) { return b == 0x5C; }));
+        REQUIRE(std::all_of(page, page + TAM_PAGINA, [](uint8_t b) { return b == 0x5C; }));
     }
 }
 
@@ -79,11 +76,11 @@ void pagina(const Bytes& bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    const uint8_t* corpo = data + 1;
-    const size_t n = std::min(size - 1, MAXIMO_LINHA);
+    const uint8_t* body = data + 1;
+    const size_t n = std::min(size - 1, MAX_LINE_BYTES);
     if (data[0] % 2 == 0)
-        resposta(Bytes(corpo, corpo + n));
+        waiting_reply(Bytes(body, body + n));
     else
-        pagina(Bytes(corpo, corpo + n));
+        page_read(Bytes(body, body + n));
     return 0;
 }
