@@ -1,6 +1,7 @@
 // ATUALIZA: writes the whole package into the identified cartridge, from the
 // package cursor on, and records the module directory in its identity page.
 #include "clock.h"
+#include "falha.h"
 #include "host.h"
 #include "pacote.h"
 #include "uATU.h"
@@ -18,6 +19,9 @@ constexpr int BYTE_ENDERECO_4 = 14;
 constexpr int BYTE_ENDERECO_3 = 16;
 constexpr int BYTE_DIRETORIO = 18;             // first module section start
 constexpr char NOME_DUMP[] = "TEXTO2.TXT";     // the record's name in the Documents folder
+
+// What the cartridge holds when the update stops: the box's second sentence.
+enum class Estado { NADA_GRAVADO, INCOMPLETO, SEM_G_FINAL };
 
 // What one run of the walk carries from step to step.
 struct Gravacao {
@@ -98,11 +102,31 @@ void grava_dump(const uint8_t* imagem) {
                     "resultado da atualização não são afetados.");
 }
 
-// An update that stops short says so before the program ends.
-bool falhou(const std::string& etapa) {
-    ui::message_box("A atualização não foi concluída: " + etapa +
-                    ".\n\nO cartucho ficou com a gravação incompleta. Ligue-o novamente em MODO DE "
-                    "ATUALIZAÇÃO e execute a atualização outra vez.");
+const char* texto_causa(CausaFalha causa) {
+    switch (causa) {
+    case FALHA_RECUSA: return TEXTO_CAUSA_RECUSA;
+    case FALHA_SEM_RESPOSTA: return TEXTO_CAUSA_SEM_RESPOSTA;
+    case FALHA_RESPOSTA_INCOMPLETA: return TEXTO_CAUSA_INCOMPLETA;
+    case FALHA_ESCRITA: return TEXTO_CAUSA_ESCRITA;
+    default: return nullptr;
+    }
+}
+
+const char* texto_estado(Estado estado) {
+    switch (estado) {
+    case Estado::NADA_GRAVADO: return TEXTO_NADA_GRAVADO;
+    case Estado::SEM_G_FINAL: return TEXTO_SEM_G_FINAL;
+    default: return TEXTO_GRAVACAO_INCOMPLETA;
+    }
+}
+
+// An update that stops short says what failed, why, and what the cartridge
+// now holds, before the program ends. Nothing has reached the port since the
+// failed command, so the device layer still holds its cause.
+bool falhou(const std::string& etapa, Estado estado = Estado::INCOMPLETO) {
+    const char* causa = texto_causa(CAUSA_FALHA());
+    ui::message_box(TEXTO_FALHA + etapa + (causa ? std::string(" (") + causa + ")" : "") + ".\n\n" +
+                    texto_estado(estado));
     return false;
 }
 
@@ -112,7 +136,8 @@ bool TfmATU::ATUALIZA() {
     ui::process_messages();
     Gravacao g;
     std::string texto;
-    if (!LE_INFO(texto, g.imagem)) return falhou("falha na leitura da identificação do aparelho");
+    if (!LE_INFO(texto, g.imagem))
+        return falhou("falha na leitura da identificação do aparelho", Estado::NADA_GRAVADO);
     if (texto != NUMERO_SERIE) {
         ui::message_box("Este aparelho não corresponde ao número de série " + NUMERO_SERIE + ".");
         ui::request_end();
@@ -149,12 +174,15 @@ bool TfmATU::ATUALIZA() {
     g.imagem[BYTE_VERSAO] = NUM_VERSAO;
     guarda_16(g.imagem, BYTE_ENDERECO_3, ENDERECO_3);
     bool resultado = GRAVA_PAGINA(ENDERECO_IDENTIDADE, g.imagem);
-    if (!resultado)
+    Estado estado = Estado::INCOMPLETO;
+    if (!resultado) {
         g.falha = "falha na gravação da página de identificação " + hex4(ENDERECO_IDENTIDADE);
-    else if (!(resultado = COMANDO_G()))
+    } else if (!(resultado = COMANDO_G())) {
         g.falha = "falha no comando G final";
+        estado = Estado::SEM_G_FINAL;  // the identity page was acknowledged
+    }
     grava_dump(g.imagem);  // a record of what was sent, whatever the outcome
-    if (!resultado) return falhou(g.falha);
+    if (!resultado) return falhou(g.falha, estado);
 
     ui::progress_step_by(pbAND, ui::progress_max(pbAND));
     ui::set_text(lbGG, "Atualização concluída!");

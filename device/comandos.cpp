@@ -28,6 +28,7 @@ constexpr uint8_t W_CONSTANTE = 0x08;       // fixed byte of the W frame
 constexpr uint8_t F_METADE_BAIXA = 0x00;    // F: Block bytes 0 to 127
 constexpr uint8_t F_METADE_ALTA = 0x80;     // F: Block bytes 128 to 255
 constexpr int TAM_RESPOSTA_D = 130;         // length byte, acknowledgement, 128 data bytes
+constexpr int TAM_RESPOSTA_ACK = 2;         // length byte, acknowledgement
 const char PREFIXO_IDENTIDADE[] = "30";     // leads the identity text
 
 uint8_t byte_alto(uint16_t v) { return static_cast<uint8_t>(v >> 8); }
@@ -174,4 +175,20 @@ bool GRAVA_BLOCO_HEX(uint16_t bloco, const std::string& texto) {
     std::memset(dados, 0xFF, sizeof dados);
     HEX_PARA_BYTES(texto, dados, TAM_BLOCO);
     return GRAVA_BLOCO(bloco, dados);
+}
+
+CausaFalha CAUSA_FALHA() {
+    switch (ERRO_COM) {
+    case ERRO_ESCRITA: return FALHA_ESCRITA;
+    case ERRO_TEMPO: return FALHA_SEM_RESPOSTA;
+    case ERRO_TAMANHO_ZERO:
+    case ERRO_LEITURA: return FALHA_RESPOSTA_INCOMPLETA;
+    default: break;
+    }
+    // A whole reply came. TX_BUF still holds the frame it answered: a D
+    // needs a Page in it, every other command only the acknowledgement.
+    const bool leitura = TX_BUF[1] == CMD_D;
+    if (RX_TAM < (leitura ? TAM_RESPOSTA_D : TAM_RESPOSTA_ACK)) return FALHA_RESPOSTA_INCOMPLETA;
+    if (!leitura && RX_BUF[0] != ACK) return FALHA_RECUSA;
+    return FALHA_NENHUMA;
 }

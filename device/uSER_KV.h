@@ -37,6 +37,15 @@ constexpr int TAM_BLOCO = 256;
 
 enum : uint8_t { ERRO_OK = 0, ERRO_ESCRITA = 1, ERRO_TAMANHO_ZERO = 2, ERRO_LEITURA = 4, ERRO_TEMPO = 5 };
 
+// Why the last command failed, as its exchange left it.
+enum CausaFalha : uint8_t {
+    FALHA_NENHUMA = 0,          // it succeeded
+    FALHA_RECUSA,               // a whole reply came, without the acknowledgement
+    FALHA_SEM_RESPOSTA,         // no complement or no reply within the limit
+    FALHA_RESPOSTA_INCOMPLETA,  // length 0, a body cut short, or shorter than the command's reply
+    FALHA_ESCRITA,              // the port did not take a byte of the sync or the frame
+};
+
 extern uint8_t BYTE_SINC;
 extern uint8_t TX_BUF[260];
 extern uint8_t RX_BUF[260];
@@ -56,6 +65,8 @@ bool LE_SERIE(std::string& texto);
 bool LE_INFO(std::string& texto, uint8_t pagina[TAM_PAGINA]);
 bool GRAVA_PAGINA_HEX(uint16_t endereco, const std::string& texto);
 bool GRAVA_BLOCO_HEX(uint16_t bloco, const std::string& texto);
+// The cause of the last command's failure; read it before another command.
+CausaFalha CAUSA_FALHA();
 
 // --- Hexadecimal text (hex.cpp) ------------------------------------------
 int64_t HEX_PARA_INT(const std::string& texto);

@@ -91,6 +91,7 @@ TEST_F(LoaderTest, PageWriteSendsNoWriteWhenTheEraseIsRefused) {
     peer.join();
     EXPECT_EQ(erase_frame, (Bytes{0x04, 0x45, 0x9C, 0x80}));
     EXPECT_TRUE(rest.empty());
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_RECUSA);  // the erase's, since W was never sent
 }
 
 TEST_F(LoaderTest, BlockWriteSendsBothHalvesWithTheirOffsets) {
@@ -132,6 +133,7 @@ TEST_F(LoaderTest, BlockWriteSendsNoSecondHalfWhenTheFirstCannotBeSent) {
     EXPECT_FALSE(GRAVA_BLOCO(5, block.data()));
     peer.join();
     EXPECT_EQ(ERRO_COM, ERRO_TEMPO);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_SEM_RESPOSTA);
     EXPECT_TRUE(rest.empty());
 }
 
@@ -239,6 +241,7 @@ TEST_F(LoaderTest, FailedIdentityReadEmptiesTheText) {
     EXPECT_FALSE(LE_SERIE(text));
     peer.join();
     EXPECT_EQ(ERRO_COM, ERRO_LEITURA);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_RESPOSTA_INCOMPLETA);
     EXPECT_TRUE(text.empty());
 }
 
@@ -256,6 +259,8 @@ TEST_F(LoaderTest, ShortPageReplyIsAFailedReadNotStaleBytes) {
     EXPECT_FALSE(LE_PAGINA(0x8000, page));
     peer.join();
     EXPECT_EQ(Bytes(page, page + TAM_PAGINA), Bytes(TAM_PAGINA, 0xEE));
+    EXPECT_EQ(ERRO_COM, ERRO_OK);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_RESPOSTA_INCOMPLETA);
 }
 
 // --- Replies ------------------------------------------------------------------
@@ -270,6 +275,7 @@ TEST_F(LoaderTest, ReplyOfLengthOneFailsAnAcknowledgedCommand) {
     EXPECT_EQ(ERRO_COM, ERRO_OK);
     EXPECT_EQ(RX_TAM, 1);
     EXPECT_EQ(RX_BUF[0], 1);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_RESPOSTA_INCOMPLETA);  // too short to hold an acknowledgement
 }
 
 TEST_F(LoaderTest, ReplyOfLengthZeroFails) {
@@ -280,6 +286,7 @@ TEST_F(LoaderTest, ReplyOfLengthZeroFails) {
     EXPECT_FALSE(COMANDO_G());
     peer.join();
     EXPECT_EQ(ERRO_COM, ERRO_TAMANHO_ZERO);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_RESPOSTA_INCOMPLETA);
 }
 
 TEST_F(LoaderTest, ReplyWithAMissingBodyFails) {
@@ -290,6 +297,7 @@ TEST_F(LoaderTest, ReplyWithAMissingBodyFails) {
     EXPECT_FALSE(COMANDO_G());
     peer.join();
     EXPECT_EQ(ERRO_COM, ERRO_LEITURA);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_RESPOSTA_INCOMPLETA);
 }
 
 TEST_F(LoaderTest, RefusedCommandFailsOnItsAcknowledgement) {
@@ -301,6 +309,60 @@ TEST_F(LoaderTest, RefusedCommandFailsOnItsAcknowledgement) {
     peer.join();
     EXPECT_EQ(ERRO_COM, ERRO_OK);
     EXPECT_EQ(RX_BUF[0], NAK);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_RECUSA);
+}
+
+// --- The cause of a failure ---------------------------------------------------
+
+TEST_F(LoaderTest, SucceededCommandHasNoCause) {
+    peer.play([&](PtyPeer& p) {
+        take_frame(p);
+        p.write({0x02, ACK});
+    });
+    EXPECT_TRUE(COMANDO_G());
+    peer.join();
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_NENHUMA);
+}
+
+// A D reply's acknowledgement is not looked at: a whole reply is a read, and
+// one of an acknowledged command's length is too short for a Page.
+TEST_F(LoaderTest, PageReadIsJudgedByItsLengthNotItsAcknowledgement) {
+    const Bytes page = counting(TAM_PAGINA);
+    peer.play([&](PtyPeer& p) {
+        take_frame(p);
+        Bytes refused_page = d_reply(page.data());
+        refused_page[1] = NAK;
+        p.write(refused_page);
+        take_frame(p);
+        p.write({0x02, NAK});
+    });
+    uint8_t read_back[TAM_PAGINA];
+    EXPECT_TRUE(LE_PAGINA(0x8000, read_back));
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_NENHUMA);
+    EXPECT_FALSE(LE_PAGINA(0x8000, read_back));
+    peer.join();
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_RESPOSTA_INCOMPLETA);
+}
+
+// The loader takes the frame and never replies; the tick counter is moved
+// past the limit once the host waits.
+TEST_F(LoaderTest, UnansweredFrameIsNoAnswer) {
+    peer.play([&](PtyPeer& p) {
+        take_frame(p);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        plat::advance_ticks(LIMITE_ESPERA_MS + 1);
+    });
+    EXPECT_FALSE(APAGA_PAGINA(0x8000));
+    peer.join();
+    EXPECT_EQ(ERRO_COM, ERRO_TEMPO);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_SEM_RESPOSTA);
+}
+
+TEST_F(LoaderTest, PulledLineIsAPortThatTakesNoBytes) {
+    peer.hang_up();
+    EXPECT_FALSE(COMANDO_G());
+    EXPECT_EQ(ERRO_COM, ERRO_ESCRITA);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_ESCRITA);
 }
 
 TEST_F(LoaderTest, BytesLeftOnTheLineAreDroppedBeforeTheHandshake) {

@@ -1,0 +1,23 @@
+// The texts of the failure box of an update that stops short: "A atualização
+// não foi concluída: <step> (<cause>)." then a blank line and what the
+// cartridge now holds.
+#pragma once
+
+const char* const TEXTO_FALHA = "A atualização não foi concluída: ";
+
+// The cause, from the failed exchange (CAUSA_FALHA of uSER_KV).
+const char* const TEXTO_CAUSA_RECUSA = "o cartucho recusou o comando";
+const char* const TEXTO_CAUSA_SEM_RESPOSTA = "o cartucho não respondeu";
+const char* const TEXTO_CAUSA_INCOMPLETA = "a resposta do cartucho veio incompleta";
+const char* const TEXTO_CAUSA_ESCRITA = "a porta serial não aceitou os dados; verifique o cabo e o adaptador";
+
+// What the cartridge holds: nothing written (only its identity was read);
+// part of the package; all of it, without the final G acknowledged.
+const char* const TEXTO_NADA_GRAVADO =
+    "Nada foi gravado no cartucho. Verifique a conexão e execute a atualização outra vez.";
+const char* const TEXTO_GRAVACAO_INCOMPLETA =
+    "O cartucho ficou com a gravação incompleta. Ligue-o novamente em MODO DE ATUALIZAÇÃO e execute a "
+    "atualização outra vez.";
+const char* const TEXTO_SEM_G_FINAL =
+    "O cartucho foi gravado por completo, mas não confirmou o comando final. Desligue-o e ligue-o "
+    "novamente; se ele não funcionar normalmente, execute a atualização outra vez em MODO DE ATUALIZAÇÃO.";
