@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,12 @@ inline std::string hex4(unsigned value) {
     char text[8];
     std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
     return text;
+}
+
+// A whole file's bytes; empty when there is none.
+inline std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 inline Bytes concat(Bytes a, const Bytes& b) {

@@ -5,21 +5,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "clock.h"
 #include "posix/serial_ports.h"
 #include "posix/string_table_native.h"
 #include "uMSG.h"
 #include "uSER_KV.h"
-
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
 
 sim::Options AppTest::default_cartridge() {
     sim::Options options;

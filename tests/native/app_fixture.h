@@ -10,6 +10,7 @@
 #include "headless/ui_headless.h"
 #include "package_generator.h"
 #include "simulator.h"
+#include "test_helpers.h"
 #include "uATU.h"
 
 class AppTest : public ::testing::Test {
@@ -48,5 +49,4 @@ private:
     std::string home_, saved_home_;
 };
 
-// Reads a whole file; empty when it does not exist.
-std::string read_file(const std::string& path);
+using test_helpers::read_file;
