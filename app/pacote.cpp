@@ -2,8 +2,6 @@
 // becomes active, shows what it brings and sets the state the update walks.
 #include "pacote.h"
 
-#include <cstdlib>
-
 #include "string_table.h"
 #include "uATU.h"
 #include "uSER_KV.h"
@@ -19,12 +17,25 @@ bool PACOTE_VALIDO = false;
 
 std::string LE_ENTRADA(int32_t indice) { return plat::string_table_entry(indice); }
 
+bool LE_NUM_VERSAO(const std::string& texto, uint8_t* versao) {
+    const bool negativo = !texto.empty() && texto[0] == '-';
+    const size_t inicio = !texto.empty() && (texto[0] == '-' || texto[0] == '+') ? 1 : 0;
+    if (texto.size() == inicio) return false;
+    uint8_t baixos = 0;  // the value modulo 256, however many digits it has
+    for (size_t i = inicio; i < texto.size(); ++i) {
+        if (texto[i] < '0' || texto[i] > '9') return false;
+        baixos = static_cast<uint8_t>(baixos * 10 + (texto[i] - '0'));
+    }
+    *versao = negativo ? static_cast<uint8_t>(-baixos) : baixos;
+    return true;
+}
+
 void TfmATU::FormActivate() {
     std::string defeito = VALIDA_PACOTE();
     PACOTE_VALIDO = defeito.empty();
     ui::set_enabled(sbATU, PACOTE_VALIDO);
     if (!PACOTE_VALIDO) {
-        ui::message_box(std::string(TEXTO_PACOTE_DANIFICADO) + "\n\nDefeito na " + defeito + ".");
+        ui::message_box(std::string(TEXTO_PACOTE_DANIFICADO) + "\n\n" + defeito);
         return;
     }
 
@@ -33,7 +44,7 @@ void TfmATU::FormActivate() {
 
     ui::set_text(lbDATA, LE_ENTRADA(1));
     ui::set_text(lbATU, LE_ENTRADA(2));
-    NUM_VERSAO = static_cast<uint8_t>(std::strtol(LE_ENTRADA(3).c_str(), nullptr, 10));
+    LE_NUM_VERSAO(LE_ENTRADA(3), &NUM_VERSAO);
 
     ui::memo_clear(mmA);
     int32_t S = PRIMEIRA_LINHA;

@@ -17,6 +17,10 @@ constexpr int32_t MAX_ENTRADAS = 65536;     // string identifiers are 16-bit
 // K module keys, and at least 4. A sound package holds at least this many.
 constexpr int secoes_sem_teste(int chaves) { return chaves == 0 ? 4 : chaves + 3; }
 
+// Entry 3 as the pass reads it: a decimal integer, an optional sign before
+// its digits, of which the low 8 bits count. False for any other text.
+bool LE_NUM_VERSAO(const std::string& texto, uint8_t* versao);
+
 // What the user is told of a package that fails its checks.
 const char* const TEXTO_PACOTE_DANIFICADO =
     "O pacote de atualização deste programa está danificado e não pode ser gravado no cartucho.";

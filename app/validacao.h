@@ -2,5 +2,6 @@
 #pragma once
 #include <string>
 
-// Empty when the package is sound; otherwise what is wrong, naming the entry.
+// Empty when the package is sound; otherwise the sentence that names the
+// entry and what is wrong with it.
 std::string VALIDA_PACOTE();

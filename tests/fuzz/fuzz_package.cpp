@@ -15,13 +15,21 @@
 
 namespace {
 
-// A data entry as the walk turns it into a Page or a Block.
-bool is_data(const std::string& entry, size_t max_digits) {
-    if (entry.empty() || entry.size() > max_digits) return false;
+// One or more upper-case hexadecimal digits and nothing else.
+bool hex_digits(const std::string& entry) {
     for (char c : entry)
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
-    return true;
+    return !entry.empty();
 }
+
+// A data entry that the walk turns into the Page or Block it spells: whole
+// bytes, no more than the area holds.
+bool is_data(const std::string& entry, size_t max_digits) {
+    return hex_digits(entry) && entry.size() <= max_digits && entry.size() % 2 == 0;
+}
+
+// An address after "**": the digits HEX_PARA_INT reads, 16 bits at most.
+bool is_address(const std::string& entry) { return hex_digits(entry) && entry.size() <= 4; }
 
 // The entry at `j`, which the walk may read only before "FIM".
 std::string entry_at(int32_t j, int32_t F) {
@@ -30,12 +38,17 @@ std::string entry_at(int32_t j, int32_t F) {
 }
 
 // The update's walk, reading only: six firmware sections from the package
-// cursor, then the module area from POS_MODULOS to "FIM".
+// cursor, then the module area from POS_MODULOS to "FIM". What lies between
+// them is never read, but the pass found "**" there, then the addresses it
+// erases and the key list, closed before "FIM".
 void walk(int32_t F) {
     int32_t j = POS_PACOTE;
     for (int section = 1; section <= 6; ++section, ++j)
         for (std::string e; (e = entry_at(j, F)) != MARCA_SECAO; ++j) REQUIRE(is_data(e, DIGITOS_PAGINA));
-    REQUIRE(entry_at(j, F) == MARCA_MODULOS);
+    int32_t M = POS_PACOTE;
+    while (entry_at(M, F) != MARCA_MODULOS) ++M;
+    REQUIRE(M >= j && M + 5 <= POS_MODULOS - 1 && entry_at(POS_MODULOS - 1, F) == MARCA_SECAO);
+    for (int32_t a : {M + 3, M + 4}) REQUIRE(is_address(entry_at(a, F)));
 
     const int K = static_cast<int>(LISTA_MODULOS.size());
     const int taken_before_fim = K == 0 ? 4 : K + 3;
@@ -65,6 +78,8 @@ void accepted() {
     REQUIRE(ui::progress_max(fmATU->pbAND) == F - POS_PACOTE + FOLGA_PROGRESSO);
     REQUIRE(ui::progress_position(fmATU->pbAND) == 0);
     REQUIRE(ENDERECO_3 >= 0 && ENDERECO_3 <= 0xFFFF && ENDERECO_4 >= 0 && ENDERECO_4 <= 0xFFFF);
+    uint8_t version = 0;
+    REQUIRE(LE_NUM_VERSAO(LE_ENTRADA(3), &version) && version == NUM_VERSAO);
     std::string keys;
     for (size_t i = 0; i < LISTA_MODULOS.size(); ++i) keys += (i == 0 ? "" : ", ") + LISTA_MODULOS[i];
     REQUIRE(ui::text(fmATU->lbMON) == keys);

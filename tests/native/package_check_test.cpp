@@ -1,0 +1,239 @@
+// The package check: it refuses, in a sentence naming the entry, what would
+// make the update write other than the package says or keep its walk from
+// ending inside the package; whatever the walk passes over goes through, and
+// the update writes it as the walk defines.
+#include <functional>
+
+#include "app_fixture.h"
+#include "expected_image.h"
+#include "pacote.h"
+#include "uSER_KV.h"
+
+namespace {
+
+const std::string DAMAGED =
+    "O pacote de atualização deste programa está danificado e não pode ser gravado no cartucho.\n\n";
+
+using Change = std::function<void(std::vector<std::string>&)>;
+
+// The small package: "*" at 36, section addresses at 37-42, "*" at 43, Pages
+// from 44 (sections of 1, 2, 1, 2, 1, 2 Pages: "*" at 45, 48, 50, 53, 55,
+// 58), "**" at 59, addresses at 60-63, keys at 64-65, "*" at 66, module
+// sections of 2, 1, 3, 1, 2 Blocks from 67 ("*" at 69, 71, 75, 77, 80),
+// "FIM" at 81.
+std::vector<std::string> small_package(const Change& change) {
+    std::vector<std::string> package = pkggen::make_package(pkggen::small_shape());
+    change(package);
+    return package;
+}
+
+std::string test_name(const char* what) {
+    std::string name = what;
+    for (char& c : name)
+        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+struct Broken {
+    const char* what;
+    Change breaks;
+    const char* defect;  // the box's second paragraph, whole
+};
+void PrintTo(const Broken& broken, std::ostream* out) { *out << broken.what; }
+
+struct Oddity {
+    const char* what;
+    Change makes;
+};
+void PrintTo(const Oddity& oddity, std::ostream* out) { *out << oddity.what; }
+
+}  // namespace
+
+using PackageCheck = AppTest;
+
+class BrokenPackage : public AppTest, public ::testing::WithParamInterface<Broken> {};
+
+// The box names the entry and what is wrong; nothing of the package is shown
+// and "Atualiza" cannot write.
+TEST_P(BrokenPackage, IsRefusedNamingTheEntry) {
+    start_program(small_package(GetParam().breaks));
+    EXPECT_FALSE(PACOTE_VALIDO);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0], DAMAGED + GetParam().defect);
+    EXPECT_EQ(ui::text(control("lbDATA")), "");
+    EXPECT_EQ(ui::memo_line_count(control("mmA")), 0);
+    EXPECT_FALSE(ui::enabled(control("sbATU")));
+
+    sim::Simulator& cartridge = attach_cartridge();
+    fmATU->sbATUClick();
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_TRUE(cartridge.bytes_received().empty());
+}
+
+const Broken BROKEN[] = {
+    // The walk cannot end inside the package.
+    {"no FIM", [](auto& p) { p.pop_back(); },
+     "Defeito na entrada 80: é a última entrada do pacote, e não há entrada \"FIM\" que o encerre."},
+    {"no FIM, empty entries at the end",
+     [](auto& p) {
+         p.pop_back();
+         p.insert(p.end(), {"", ""});
+     },
+     "Defeito na entrada 80: é a última entrada do pacote, e não há entrada \"FIM\" que o encerre."},
+    {"no star after the display lines", [](auto& p) { p = {"", p[1], p[2], p[3], p[4], "FIM"}; },
+     "Defeito na entrada 5: o \"FIM\" vem antes do \"*\" que encerra as linhas de texto."},
+    {"FIM among the section addresses", [](auto& p) { p[40] = "FIM"; },
+     "Defeito na entrada 40: o \"FIM\" vem antes do \"*\" que fecha a seção de firmware 1."},
+    {"FIM inside a firmware section", [](auto& p) { p[52] = "FIM"; },
+     "Defeito na entrada 52: o \"FIM\" vem antes do \"*\" que fecha a seção de firmware 4."},
+    {"no ** after the firmware sections", [](auto& p) { p[59] = "*"; },
+     "Defeito na entrada 81: o \"FIM\" vem antes da marca \"**\" que segue as seções de firmware."},
+    {"FIM before the addresses after **",
+     [](auto& p) {
+         p.resize(62);
+         p.push_back("FIM");
+     },
+     "Defeito na entrada 62: o \"FIM\" vem antes dos endereços que seguem a marca \"**\"."},
+    {"key list not closed",
+     [](auto& p) {
+         p.resize(66);
+         p.push_back("FIM");
+     },
+     "Defeito na entrada 66: o \"FIM\" vem antes do \"*\" que encerra a lista de módulos."},
+    {"FIM not after a star", [](auto& p) { p.erase(p.end() - 2); },
+     "Defeito na entrada 80: o \"FIM\" vem antes do \"*\" que fecha a seção de módulo 4."},
+    {"module section 1 empty", [](auto& p) { p.erase(p.begin() + 70); },
+     "Defeito na entrada 70: a seção de módulo 1 está vazia, mas é do seu primeiro bloco que vem a página "
+     "gravada em 8080."},
+    {"too few module sections", [](auto& p) { p.insert(p.begin() + 64, {"Ford", "GM"}); },
+     "Defeito na entrada 83: o pacote tem 5 seções de módulo, e são necessárias pelo menos 7: o número de "
+     "chaves de módulo mais três, e no mínimo quatro."},
+    {"fewer than four module sections",
+     [](auto& p) {
+         pkggen::PackageShape shape = pkggen::small_shape();
+         shape.keys.clear();  // K + 3 would allow three
+         shape.module_blocks = {1, 1, 1};
+         p = pkggen::make_package(shape);
+     },
+     "Defeito na entrada 71: o pacote tem 3 seções de módulo, e são necessárias pelo menos 4: o número de "
+     "chaves de módulo mais três, e no mínimo quatro."},
+    // The update would write other than the package says.
+    {"version not decimal", [](auto& p) { p[3] = "2x"; },
+     "Defeito na entrada 3: o número da versão não é um número inteiro decimal."},
+    {"version empty", [](auto& p) { p[3] = ""; },
+     "Defeito na entrada 3: o número da versão não é um número inteiro decimal."},
+    {"version a sign alone", [](auto& p) { p[3] = "-"; },
+     "Defeito na entrada 3: o número da versão não é um número inteiro decimal."},
+    {"page too long", [](auto& p) { p[46] += "0"; },
+     "Defeito na entrada 46: a entrada de página tem 257 dígitos; cabem no máximo 256."},
+    {"page in lower case", [](auto& p) { p[44][10] = 'a'; },
+     "Defeito na entrada 44: o caractere 11 da entrada de página não é um dígito hexadecimal (0 a 9, A a F)."},
+    {"marker inside a section", [](auto& p) { p[46] = "**"; },
+     "Defeito na entrada 46: o caractere 1 da entrada de página não é um dígito hexadecimal (0 a 9, A a F)."},
+    {"page empty", [](auto& p) { p[47] = ""; }, "Defeito na entrada 47: a entrada de página está vazia."},
+    {"page cut short", [](auto& p) { p[49].pop_back(); },
+     "Defeito na entrada 49: a entrada de página tem 255 dígitos, um número ímpar: o último byte está cortado."},
+    {"address after ** not hex", [](auto& p) { p[62] = "XYZ"; },
+     "Defeito na entrada 62: o endereço deve ter de 1 a 4 dígitos hexadecimais (0 a 9, A a F)."},
+    {"address after ** too long", [](auto& p) { p[63] = "0A700"; },
+     "Defeito na entrada 63: o endereço deve ter de 1 a 4 dígitos hexadecimais (0 a 9, A a F)."},
+    {"address after ** empty", [](auto& p) { p[62] = ""; },
+     "Defeito na entrada 62: o endereço deve ter de 1 a 4 dígitos hexadecimais (0 a 9, A a F)."},
+    {"block too long", [](auto& p) { p[67] += "A"; },
+     "Defeito na entrada 67: a entrada de bloco tem 513 dígitos; cabem no máximo 512."},
+    {"block cut short", [](auto& p) { p[72].pop_back(); },
+     "Defeito na entrada 72: a entrada de bloco tem 511 dígitos, um número ímpar: o último byte está cortado."},
+    {"block empty", [](auto& p) { p[76] = ""; }, "Defeito na entrada 76: a entrada de bloco está vazia."},
+    {"block with another letter", [](auto& p) { p[78][511] = 'G'; },
+     "Defeito na entrada 78: o caractere 512 da entrada de bloco não é um dígito hexadecimal (0 a 9, A a F)."},
+};
+
+INSTANTIATE_TEST_SUITE_P(EachDefect, BrokenPackage, ::testing::ValuesIn(BROKEN),
+                         [](const auto& info) { return test_name(info.param.what); });
+
+TEST_F(PackageCheck, MoreModuleSectionsThanTheDirectoryHoldsAreRefused) {
+    pkggen::PackageShape shape = pkggen::small_shape();
+    shape.module_blocks.assign(55, 1);
+    start_program(pkggen::make_package(shape));
+    EXPECT_FALSE(PACOTE_VALIDO);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0], DAMAGED + "Defeito na entrada 177: o pacote tem 55 seções de módulo; cabem no máximo 54.");
+
+    shape.module_blocks.assign(54, 1);
+    boxes().clear();
+    start_program(pkggen::make_package(shape));
+    EXPECT_TRUE(PACOTE_VALIDO);
+}
+
+// Entry 3 as the pass reads it: a decimal integer, of which the low 8 bits count.
+TEST(VersionEntry, IsReadAsADecimalIntegerModulo256) {
+    const std::pair<const char*, int> read[] = {
+        {"22", 22}, {"300", 44}, {"0022", 22}, {"+278", 22}, {"-1", 255}, {"-234", 22},
+        {"18446744073709551638", 22},  // 2^64 + 22: more digits than any integer type holds
+    };
+    for (const auto& [text, value] : read) {
+        uint8_t version = 0xEE;
+        EXPECT_TRUE(LE_NUM_VERSAO(text, &version)) << text;
+        EXPECT_EQ(version, value) << text;
+    }
+    for (const char* text : {"", "-", "+", "2x", " 22", "22 ", "0x16", "2.0", "+-2"}) {
+        uint8_t version = 0xEE;
+        EXPECT_FALSE(LE_NUM_VERSAO(text, &version)) << text;
+        EXPECT_EQ(version, 0xEE) << text;
+    }
+}
+
+class OddPackage : public AppTest, public ::testing::WithParamInterface<Oddity> {};
+
+// The package is accepted, and a whole update writes what the walk defines:
+// the same writes, Pages and Blocks as the package's layout alone gives.
+TEST_P(OddPackage, IsAcceptedAndWrittenAsTheWalkReadsIt) {
+    const std::vector<std::string> package = small_package(GetParam().makes);
+    start_program(package);
+    ASSERT_TRUE(PACOTE_VALIDO) << (boxes().empty() ? "" : boxes()[0]);
+    attach_cartridge();
+    press_update();
+
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].lines, std::vector<std::string>{"Atualização concluída com sucesso!!"});
+    const ExpectedImage expected = expected_image(package, default_cartridge().identity);
+    EXPECT_EQ(cartridge->writes(), expected.writes);
+    EXPECT_TRUE(cartridge->pages() == expected.pages);
+    EXPECT_TRUE(cartridge->blocks() == expected.blocks);
+}
+
+const Oddity ODDITIES[] = {
+    {"entries between the sixth star and **", [](auto& p) { p.insert(p.begin() + 59, {"ZZ", "*", "", "F1"}); }},
+    {"** among the seven entries after the first star",
+     [](auto& p) {
+         p[38] = "**";
+         p[43] = "**";
+     }},
+    {"section addresses holding anything",
+     [](auto& p) {
+         p[37] = "";
+         p[39] = "nada";
+         p[42] = "8c00";
+     }},
+    {"no star after the section addresses", [](auto& p) { p[43] = "8E00"; }},
+    {"the two unused values after ** holding anything",
+     [](auto& p) {
+         p[60] = "";
+         p[61] = "não usado";
+     }},
+    {"** among the module keys", [](auto& p) { p[65] = "**"; }},
+    {"version with a sign", [](auto& p) { p[3] = "-1"; }},  // 255 in the identity page
+    {"addresses after ** of fewer digits",
+     [](auto& p) {
+         p[62] = "B60";
+         p[63] = "7";
+     }},
+    {"data entries shorter than a Page or Block",
+     [](auto& p) {
+         p[44] = "0A1B";
+         p[70] = "12";  // module section 1: also the Page at 0x8080
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(EachOddity, OddPackage, ::testing::ValuesIn(ODDITIES),
+                         [](const auto& info) { return test_name(info.param.what); });
