@@ -23,6 +23,7 @@
 #include "app_fixture.h"
 #include "clock.h"
 #include "expected_image.h"
+#include "failure_box.h"
 #include "serial.h"
 #include "test_helpers.h"
 #include "uSER_KV.h"
@@ -30,25 +31,7 @@
 namespace {
 
 using namespace test_helpers;
-
-// The failure box, written out: the step, the cause in parentheses, a blank
-// line and what the cartridge holds.
-const std::string REFUSED = " (o cartucho recusou o comando).";
-const std::string NO_ANSWER = " (o cartucho não respondeu).";
-const std::string INCOMPLETE_REPLY = " (a resposta do cartucho veio incompleta).";
-const std::string PORT_REFUSED = " (a porta serial não aceitou os dados; verifique o cabo e o adaptador).";
-const std::string NOTHING_WRITTEN =
-    "\n\nNada foi gravado no cartucho. Verifique a conexão e execute a atualização outra vez.";
-const std::string PART_WRITTEN =
-    "\n\nO cartucho ficou com a gravação incompleta. Ligue-o novamente em MODO DE ATUALIZAÇÃO e execute a "
-    "atualização outra vez.";
-const std::string ALL_WRITTEN =
-    "\n\nO cartucho foi gravado por completo, mas não confirmou o comando final. Desligue-o e ligue-o "
-    "novamente; se ele não funcionar normalmente, execute a atualização outra vez em MODO DE ATUALIZAÇÃO.";
-
-std::string failure_box(const std::string& step, const std::string& cause, const std::string& state = PART_WRITTEN) {
-    return "A atualização não foi concluída: " + step + cause + state;
-}
+using namespace failure_box;
 
 const std::string MISMATCH_BOX = "Este aparelho não corresponde ao número de série 3012AB0F.";
 
@@ -205,39 +188,39 @@ const Row ROWS[] = {
     {"WrongComplement", [](sim::Options& o) { o.wrong_complement = true; }, Ending::message3, "", 14.9, 18},
     // A NAK to each kind of command stops the update at that command.
     {"NakAtTheEraseOfAPage", [](sim::Options& o) { o.nak = {'E', 2}; }, Ending::failure,
-     failure_box("falha na gravação da página AA00", REFUSED), 0, 3},
+     failure_box::text("falha na gravação da página AA00", REFUSED), 0, 3},
     {"NakAtAPageWrite", [](sim::Options& o) { o.nak = {'W', 3}; }, Ending::failure,
-     failure_box("falha na gravação da página AA80", REFUSED), 0, 3},
+     failure_box::text("falha na gravação da página AA80", REFUSED), 0, 3},
     {"NakAtTheFirstHalfOfABlock", [](sim::Options& o) { o.nak = {'F', 3}; }, Ending::failure,
-     failure_box("falha na gravação do bloco 1", REFUSED), 0, 3},
+     failure_box::text("falha na gravação do bloco 1", REFUSED), 0, 3},
     {"NakAtTheSecondHalfOfABlock", [](sim::Options& o) { o.nak = {'F', 4}; }, Ending::failure,
-     failure_box("falha na gravação do bloco 1", REFUSED), 0, 3},
+     failure_box::text("falha na gravação do bloco 1", REFUSED), 0, 3},
     {"NakAtTheFirstG", [](sim::Options& o) { o.nak = {'G', 1}; }, Ending::failure,
-     failure_box("falha no comando G após a primeira etapa", REFUSED), 0, 3},
+     failure_box::text("falha no comando G após a primeira etapa", REFUSED), 0, 3},
     // Once the identity page is acknowledged only the final G is missing; the
     // identity page itself leaves the update incomplete. Both write the dump.
     {"NakAtTheIdentityPage", [](sim::Options& o) { o.nak = {'W', 11}; }, Ending::failure,
-     failure_box("falha na gravação da página de identificação 8000", REFUSED), 0, 3, true},
+     failure_box::text("falha na gravação da página de identificação 8000", REFUSED), 0, 3, true},
     {"NakAtTheFinalG", [](sim::Options& o) { o.nak = {'G', 2}; }, Ending::failure,
-     failure_box("falha no comando G final", REFUSED, ALL_WRITTEN), 0, 3, true},
+     failure_box::text("falha no comando G final", REFUSED, ALL_WRITTEN), 0, 3, true},
     // A D's acknowledgement is not looked at: the two bytes of a NAK hold no
     // Page. Nothing was written before the identity read.
     {"NakAtTheIdentityRead", [](sim::Options& o) { o.nak = {'D', 2}; }, Ending::failure,
-     failure_box("falha na leitura da identificação do aparelho", INCOMPLETE_REPLY, NOTHING_WRITTEN), 0, 3},
+     failure_box::text("falha na leitura da identificação do aparelho", INCOMPLETE_REPLY, NOTHING_WRITTEN), 0, 3},
     // The two erases before the module area are not consulted.
     {"NakAtAnEraseBeforeTheModules", [](sim::Options& o) { o.nak = {'E', 10}; }, Ending::completed, "", 0, 5},
     // Malformed replies: a length byte of 0; a reply one byte short.
     {"ZeroLengthReply", [](sim::Options& o) { o.zero_length = {'W', 5}; }, Ending::failure,
-     failure_box("falha na gravação da página 8100", INCOMPLETE_REPLY), 0, 3},
+     failure_box::text("falha na gravação da página 8100", INCOMPLETE_REPLY), 0, 3},
     {"ShortReply", [](sim::Options& o) { o.short_reply = {'F', 6}; }, Ending::failure,
-     failure_box("falha na gravação do bloco 2", INCOMPLETE_REPLY), 0, 3},
+     failure_box::text("falha na gravação do bloco 2", INCOMPLETE_REPLY), 0, 3},
     {"ShortReplyToTheFinalG", [](sim::Options& o) { o.short_reply = {'G', 2}; }, Ending::failure,
-     failure_box("falha no comando G final", INCOMPLETE_REPLY, ALL_WRITTEN), 0, 3, true},
+     failure_box::text("falha no comando G final", INCOMPLETE_REPLY, ALL_WRITTEN), 0, 3, true},
     // The loader takes the frame and never answers: one reply time-out.
     {"StallAfterTheSync", [](sim::Options& o) { o.stall = {'W', 2}; }, Ending::failure,
-     failure_box("falha na gravação da página AA00", NO_ANSWER), 4.9, 7.5},
+     failure_box::text("falha na gravação da página AA00", NO_ANSWER), 4.9, 7.5},
     {"StallAtTheIdentityRead", [](sim::Options& o) { o.stall = {'D', 2}; }, Ending::failure,
-     failure_box("falha na leitura da identificação do aparelho", NO_ANSWER, NOTHING_WRITTEN), 4.9, 7.5},
+     failure_box::text("falha na leitura da identificação do aparelho", NO_ANSWER, NOTHING_WRITTEN), 4.9, 7.5},
     // Replies 4.5 s late are still taken: both identity reads arrive, and the
     // swapped identity shows the second one was read.
     {"RepliesJustInTime",
@@ -253,12 +236,12 @@ const Row ROWS[] = {
     // The line pulled between the two halves of a Block: the reply wait runs
     // out, the Block is named, and the port is closed.
     {"HangUpInsideABlock", [](sim::Options& o) { o.hang_up = {'F', 4}; }, Ending::failure,
-     failure_box("falha na gravação do bloco 1", NO_ANSWER), 4.9, 7.5},
+     failure_box::text("falha na gravação do bloco 1", NO_ANSWER), 4.9, 7.5},
     // The line pulled at the first erase before the module area: its reply
     // wait runs out unconsulted, and the port then takes no byte of the
     // second erase nor of the first Block.
     {"HangUpAtAnEraseBeforeTheModules", [](sim::Options& o) { o.hang_up = {'E', 10}; }, Ending::failure,
-     failure_box("falha na gravação do bloco 0", PORT_REFUSED), 4.9, 7.5},
+     failure_box::text("falha na gravação do bloco 0", PORT_REFUSED), 4.9, 7.5},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, EachFault, ::testing::ValuesIn(ROWS),
@@ -295,20 +278,20 @@ private:
 // Block is the step that fails there, on a port that takes no more bytes.
 std::string box_after_hang_up_at(const sim::LogEntry& frame, bool last_command) {
     switch (frame.command) {
-    case 'D': return failure_box("falha na leitura da identificação do aparelho", NO_ANSWER, NOTHING_WRITTEN);
+    case 'D': return failure_box::text("falha na leitura da identificação do aparelho", NO_ANSWER, NOTHING_WRITTEN);
     case 'G':
-        return last_command ? failure_box("falha no comando G final", NO_ANSWER, ALL_WRITTEN)
-                            : failure_box("falha no comando G após a primeira etapa", NO_ANSWER);
-    case 'F': return failure_box("falha na gravação do bloco " + std::to_string(frame.address), NO_ANSWER);
+        return last_command ? failure_box::text("falha no comando G final", NO_ANSWER, ALL_WRITTEN)
+                            : failure_box::text("falha no comando G após a primeira etapa", NO_ANSWER);
+    case 'F': return failure_box::text("falha na gravação do bloco " + std::to_string(frame.address), NO_ANSWER);
     case 'E':
         if (frame.address == 0xB600 || frame.address == 0xA700)
-            return failure_box("falha na gravação do bloco 0", PORT_REFUSED);
+            return failure_box::text("falha na gravação do bloco 0", PORT_REFUSED);
         break;
     default: break;
     }
     if (frame.address == ENDERECO_IDENTIDADE)
-        return failure_box("falha na gravação da página de identificação 8000", NO_ANSWER);
-    return failure_box("falha na gravação da página " + hex4(frame.address), NO_ANSWER);
+        return failure_box::text("falha na gravação da página de identificação 8000", NO_ANSWER);
+    return failure_box::text("falha na gravação da página " + hex4(frame.address), NO_ANSWER);
 }
 
 }  // namespace
