@@ -155,4 +155,12 @@ TEST_F(Transcript, SmallPackageFromTheWakeByteToTheFinalG) {
     press_update();
     ASSERT_EQ(dialogs.size(), 2u);  // the confirmation, then message 7
     EXPECT_EQ(transcript(*cartridge, pause_log.pauses()), SMALL_PACKAGE_CONVERSATION);
+
+    // Nothing else went on the line: the wake byte, then a sync byte before each frame.
+    std::vector<uint8_t> line = {0xAB};
+    for (const sim::LogEntry& e : cartridge->log()) {
+        line.push_back(0x87);
+        line.insert(line.end(), e.frame.begin(), e.frame.end());
+    }
+    EXPECT_EQ(cartridge->bytes_received(), line);
 }
