@@ -2,16 +2,25 @@
 // sees, that nothing more goes out after the fault, and how the program ends.
 #include <chrono>
 
+#include "failure_box.h"
 #include "test_helpers.h"
 #include "wine_update.h"
 
 namespace {
 
+using namespace failure_box;
 using test_helpers::ends_with;
 using test_helpers::ms_since;
 
 // Caption of the program's plain message boxes: the program's title.
 const std::string BOX = "Atualização Cartucho QUILLA";
+
+// The failure box as the driver prints a text: its line breaks escaped.
+std::string as_printed(const std::string& box) {
+    std::string out;
+    for (char c : box) out += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return out;
+}
 
 }  // namespace
 
@@ -37,7 +46,8 @@ protected:
 };
 
 // A NAK on the second Page of firmware section 2 (0xAA80): the update stops
-// there, the box names the Page, and no G or later command follows.
+// there, the box names the Page and the refusal, and no G or later command
+// follows.
 TEST_F(WineFault, NakInSectionTwoStopsTheUpdate) {
     sim::Options options = cartridge_options();
     options.nak = {'W', 3};
@@ -46,26 +56,58 @@ TEST_F(WineFault, NakInSectionTwoStopsTheUpdate) {
     start_attempt("OK");
 
     const std::string text = box_then_exit(program, 60000);
-    EXPECT_EQ(text.rfind("A atualização não foi concluída: falha na gravação da página AA80.", 0), 0u) << text;
-    EXPECT_NE(text.find("MODO DE ATUALIZAÇÃO"), std::string::npos) << text;
+    EXPECT_EQ(text, as_printed(failure_box::text("falha na gravação da página AA80", REFUSED)));
     expect_nothing_after_the_fault(com1, "nak");
     EXPECT_EQ(com1.writes(), (std::vector<std::string>{"W 8C00", "W AA00"}));
 }
 
-// The line pulled between the two halves of Block 0, after the 5 s pause and
-// all 99 Pages: the reply wait runs out, the box names the Block, and the
-// program ends.
-TEST_F(WineFault, HangUpInsideABlockEndsWithTheBlockNamed) {
+// The line pulled at the first erase before the module area, after the 5 s
+// pause and all 99 Pages: the erase's reply wait runs out unconsulted, the
+// port then takes no byte of the second erase nor of Block 0, and the box
+// names the Block and the port.
+TEST_F(WineFault, HangUpBeforeTheModulesLeavesAPortThatTakesNothing) {
     sim::Options options = cartridge_options();
-    options.hang_up = {'F', 2};
+    options.hang_up = {'E', 100};  // after the 99 Pages' erases
     sim::Simulator& com1 = cartridge(1, options);
     wine::Process program(wine::dist_exe(), {});
     start_attempt("OK");
 
     const std::string text = box_then_exit(program, 240000);
-    EXPECT_EQ(text.rfind("A atualização não foi concluída: falha na gravação do bloco 0.", 0), 0u) << text;
+    EXPECT_EQ(text, as_printed(failure_box::text("falha na gravação do bloco 0", PORT_REFUSED)));
     EXPECT_TRUE(com1.finished());
     expect_nothing_after_the_fault(com1, "hangup");
+    EXPECT_EQ(com1.log().back().address, 0xB600);
+}
+
+// The identity read that starts the update gets no reply: nothing was
+// written, and the box says so.
+TEST_F(WineFault, UnansweredIdentityReadWritesNothing) {
+    sim::Options options = cartridge_options();
+    options.stall = {'D', 2};  // the first D is identification's
+    sim::Simulator& com1 = cartridge(1, options);
+    wine::Process program(wine::dist_exe(), {});
+    start_attempt("OK");
+
+    const std::string text = box_then_exit(program, 60000);
+    EXPECT_EQ(text, as_printed(failure_box::text("falha na leitura da identificação do aparelho", NO_ANSWER,
+                                                 NOTHING_WRITTEN)));
+    expect_nothing_after_the_fault(com1, "stall");
+    EXPECT_TRUE(com1.writes().empty());
+}
+
+// The whole package written and the identity page acknowledged; the reply to
+// the final G stops a byte short. The box says the cartridge is written.
+TEST_F(WineFault, IncompleteReplyToTheFinalGLeavesTheCartridgeWritten) {
+    sim::Options options = cartridge_options();
+    options.short_reply = {'G', 2};
+    sim::Simulator& com1 = cartridge(1, options);
+    wine::Process program(wine::dist_exe(), {});
+    start_attempt("OK");
+
+    const std::string text = box_then_exit(program, 240000);
+    EXPECT_EQ(text, as_printed(failure_box::text("falha no comando G final", INCOMPLETE_REPLY, ALL_WRITTEN)));
+    expect_nothing_after_the_fault(com1, "short");
+    EXPECT_EQ(com1.writes().back(), "W 8000");
 }
 
 // The loader takes the identity read and never replies: each of the three
