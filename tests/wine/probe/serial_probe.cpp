@@ -47,7 +47,7 @@ using Args = std::vector<std::string>;
 
 DCB dcb_before_open{};  // what the port reported before ABRE_PORTA touched it
 
-HANDLE porta_win() { return reinterpret_cast<HANDLE>(PORTA); }
+HANDLE port_handle() { return reinterpret_cast<HANDLE>(PORTA); }
 
 void print(const std::string& line) {
     std::printf("%s\n", line.c_str());
@@ -86,12 +86,12 @@ void open(const Args& a) {
     const int n = std::atoi(a.at(0).c_str());
     read_untouched_dcb(n, &dcb_before_open);
     uint8_t status = 0;
-    plat::PortHandle porta = ABRE_PORTA(n, status);
+    plat::PortHandle port = ABRE_PORTA(n, status);
     if (status == ABRE_OK) {
-        PORTA = porta;
+        PORTA = port;
         PORTA_ABERTA = true;
     } else {
-        FECHA_PORTA(porta);
+        FECHA_PORTA(port);
     }
     print("open status=" + std::to_string(status));
 }
@@ -99,7 +99,7 @@ void open(const Args& a) {
 void settings(const Args&) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    GetCommState(porta_win(), &dcb);
+    GetCommState(port_handle(), &dcb);
     // Every other field must still read as before the open.
     DCB others = dcb;
     others.BaudRate = dcb_before_open.BaudRate;
@@ -109,7 +109,7 @@ void settings(const Args&) {
     print("settings baud=" + std::to_string(dcb.BaudRate) + " bits=" + std::to_string(dcb.ByteSize) +
           " parity=" + std::to_string(dcb.Parity) + " others=" + (same ? "same" : "changed"));
     COMMTIMEOUTS t{};
-    GetCommTimeouts(porta_win(), &t);
+    GetCommTimeouts(port_handle(), &t);
     print("timeouts " + std::to_string(t.ReadIntervalTimeout) + " " + std::to_string(t.ReadTotalTimeoutMultiplier) +
           " " + std::to_string(t.ReadTotalTimeoutConstant) + " " + std::to_string(t.WriteTotalTimeoutMultiplier) +
           " " + std::to_string(t.WriteTotalTimeoutConstant));
@@ -155,8 +155,8 @@ void cost(const Args& a) {
     record.hEvent = event;
     auto write_one = [&] {
         DWORD moved = 0;
-        if (!WriteFile(porta_win(), &zero, 1, NULL, &record) && GetLastError() == ERROR_IO_PENDING)
-            GetOverlappedResult(porta_win(), &record, &moved, TRUE);
+        if (!WriteFile(port_handle(), &zero, 1, NULL, &record) && GetLastError() == ERROR_IO_PENDING)
+            GetOverlappedResult(port_handle(), &record, &moved, TRUE);
     };
     time_per_call("writefile", n, write_one);
     record.hEvent = NULL;
@@ -185,14 +185,14 @@ const std::map<std::string, Check> CHECKS = {
     {"G", {0, [](const Args&) { print(std::string("G ") + yes_no(COMANDO_G())); }}},
     {"E", {1, [](const Args& a) { print(std::string("E ") + yes_no(APAGA_PAGINA(hex16(a[0])))); }}},
     {"D", {0, [](const Args&) {
-               std::string texto;
-               const bool ok = LE_SERIE(texto);
-               print(std::string("D ") + yes_no(ok) + " " + texto);
+               std::string text;
+               const bool ok = LE_SERIE(text);
+               print(std::string("D ") + yes_no(ok) + " " + text);
            }}},
     {"W", {2, [](const Args& a) { print(std::string("W ") + yes_no(GRAVA_PAGINA_HEX(hex16(a[0]), a[1]))); }}},
     {"F", {2, [](const Args& a) {
-               const uint16_t bloco = static_cast<uint16_t>(std::atoi(a[0].c_str()));
-               print(std::string("F ") + yes_no(GRAVA_BLOCO_HEX(bloco, a[1])));
+               const uint16_t block = static_cast<uint16_t>(std::atoi(a[0].c_str()));
+               print(std::string("F ") + yes_no(GRAVA_BLOCO_HEX(block, a[1])));
            }}},
     {"send", {1, send}},
     {"read", {1, read}},
