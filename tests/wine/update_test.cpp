@@ -37,6 +37,9 @@ TEST_F(WineUpdate, SilentCom1ThenAFullUpdateOnCom2) {
     EXPECT_TRUE(com2.pages() == expected.pages);
     EXPECT_TRUE(com2.blocks() == expected.blocks);
     EXPECT_TRUE(com1.writes().empty());
+    // The record goes to C:\ when it can be created there, as here.
+    EXPECT_EQ(file_bytes(record_in_c()), expected_dump(&expected.pages[0x8000]));
+    EXPECT_FALSE(std::filesystem::exists(record_in_documents()));
 }
 
 TEST_F(WineUpdate, CancelReachesNothing) {

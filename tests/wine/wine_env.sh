@@ -6,10 +6,13 @@ set -euo pipefail
 mkdir -p "$2"
 dir=$(cd "$2" && pwd)  # Wine wants an absolute prefix
 export WINEPREFIX=$dir/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+# A home of the tests' own: Wine links the prefix's Documents folder to $HOME
+# when it creates the prefix, and the tests write and block files there.
+export HOME=$dir/home
 display_file=$dir/display
 case $1 in
 start)
-  mkdir -p "$dir"
+  mkdir -p "$dir" "$HOME"
   if [ ! -s "$display_file" ] || ! kill -0 "$(cat "$dir/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
     for n in $(seq 70 99); do
       [ -e /tmp/.X$n-lock ] && continue

@@ -34,9 +34,10 @@ std::vector<std::string> environment() {
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
         if (entry.rfind("WINEPREFIX=", 0) && entry.rfind("DISPLAY=", 0) && entry.rfind("WINEDEBUG=", 0) &&
-            entry.rfind("LC_ALL=", 0))
+            entry.rfind("LC_ALL=", 0) && entry.rfind("HOME=", 0))
             env.push_back(entry);
     }
+    env.push_back("HOME=" + home());  // the one the prefix was made with (wine_env.sh)
     env.push_back("LC_ALL=C.UTF-8");  // the driver's arguments reach it as UTF-8
     env.push_back("WINEPREFIX=" + prefix());
     env.push_back("WINEDEBUG=-all");
@@ -86,6 +87,7 @@ int wait_for(pid_t pid, int timeout_ms, int* status) {
 }  // namespace
 
 std::string prefix() { return WINE_DIR + "/prefix"; }
+std::string home() { return WINE_DIR + "/home"; }
 std::string dist_exe() { return DIST_DIR "/pATU.exe"; }
 std::string driver_exe() { return WIN_BUILD_DIR "/windriver.exe"; }
 

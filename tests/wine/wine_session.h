@@ -9,6 +9,8 @@
 namespace wine {
 
 std::string prefix();
+// The home folder Wine runs with; the prefix's Documents folder links to it.
+std::string home();
 std::string dist_exe();        // dist/pATU.exe
 std::string driver_exe();      // the Win32 test driver
 
