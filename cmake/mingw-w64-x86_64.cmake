@@ -1,12 +1,5 @@
-# Cross-build for 64-bit Windows with mingw-w64 (posix threads flavour); an
-# option (Debian package g++-mingw-w64-x86-64-posix): the shipped exe is 32-bit,
-# see mingw-w64-i686.cmake.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for 64-bit Windows with mingw-w64; an option (Debian package
+# g++-mingw-w64-x86-64-posix): the shipped exe is 32-bit, see mingw-w64-i686.cmake.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
