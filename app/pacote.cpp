@@ -17,19 +17,6 @@ bool PACOTE_VALIDO = false;
 
 std::string LE_ENTRADA(int32_t indice) { return plat::string_table_entry(indice); }
 
-bool LE_NUM_VERSAO(const std::string& texto, uint8_t* versao) {
-    const bool negativo = !texto.empty() && texto[0] == '-';
-    const size_t inicio = !texto.empty() && (texto[0] == '-' || texto[0] == '+') ? 1 : 0;
-    if (texto.size() == inicio) return false;
-    uint8_t baixos = 0;  // the value modulo 256, however many digits it has
-    for (size_t i = inicio; i < texto.size(); ++i) {
-        if (texto[i] < '0' || texto[i] > '9') return false;
-        baixos = static_cast<uint8_t>(baixos * 10 + (texto[i] - '0'));
-    }
-    *versao = negativo ? static_cast<uint8_t>(-baixos) : baixos;
-    return true;
-}
-
 void TfmATU::FormActivate() {
     std::string defeito = VALIDA_PACOTE();
     PACOTE_VALIDO = defeito.empty();

@@ -1,8 +1,13 @@
 // Package validation: runs before the pass shows anything, so that an unsound
-// package is refused before a byte reaches the cartridge. It refuses what
-// would make the update write other than what the package says, or keep the
-// walk from ending inside the package, and nothing that the walk passes over.
-// Reads no entry past "FIM".
+// package is refused before a byte reaches the cartridge. It holds the
+// package to the layout the update walks by position (the six section bases,
+// six firmware sections closed by "*" and then "**", module sections of one
+// or more Blocks up to "FIM"), so that every Page and Block is written where
+// its author laid it out, and refuses whatever the conversion would write
+// other than the entry spells. Reads no entry past "FIM".
+//
+// The same file is built into pkgcheck, which refuses an unsound package at
+// build time.
 #include "validacao.h"
 
 #include "pacote.h"
@@ -24,8 +29,8 @@ int32_t procura(const char* marca, int32_t de, int32_t ate) {
 }
 
 // Why a Page or Block entry would not be written as it reads, or "": the
-// conversion skips other characters, drops digits past the area, makes a
-// byte 00 of an empty text and a byte 0 to 15 of a lone last digit.
+// conversion skips other characters, drops digits past the area and makes a
+// byte 00 of an empty text. A lone last digit is a byte of its own, 0 to 15.
 std::string defeito_dados(const std::string& entrada, size_t max_digitos, const char* tipo) {
     const std::string nome = std::string("a entrada de ") + tipo;
     if (entrada.empty()) return nome + " está vazia";
@@ -33,25 +38,38 @@ std::string defeito_dados(const std::string& entrada, size_t max_digitos, const 
         if (!eh_digito_hex(entrada[i]))
             return "o caractere " + std::to_string(i + 1) + " da entrada de " + tipo +
                    " não é um dígito hexadecimal (0 a 9, A a F)";
-    const std::string digitos = std::to_string(entrada.size()) + " dígitos";
     if (entrada.size() > max_digitos)
-        return nome + " tem " + digitos + "; cabem no máximo " + std::to_string(max_digitos);
-    if (entrada.size() % 2 != 0) return nome + " tem " + digitos + ", um número ímpar: o último byte está cortado";
+        return nome + " tem " + std::to_string(entrada.size()) + " dígitos; cabem no máximo " +
+               std::to_string(max_digitos);
     return "";
 }
 
-// A run of data entries closed by "*", from `j`: the index after the "*", or
-// the defect.
+// What a section holds: Pages in the six firmware sections, Blocks in the
+// module area.
+struct Conteudo {
+    size_t digitos;
+    const char* tipo;
+    bool firmware;
+};
+const Conteudo PAGINAS = {DIGITOS_PAGINA, "página", true};
+const Conteudo BLOCOS = {DIGITOS_BLOCO, "bloco", false};
+
+// A section of one or more data entries closed by "*", from `j`: the index
+// after the "*", or the defect. `vazia` says why it may not be empty.
 struct Secao {
     int32_t proxima;
     std::string defeito;
 };
 
-Secao le_secao(int32_t j, int32_t F, size_t digitos, const char* tipo, const std::string& secao) {
+Secao le_secao(int32_t j, int32_t F, const Conteudo& conteudo, const std::string& secao, const char* vazia) {
+    if (j < F && LE_ENTRADA(j) == MARCA_SECAO) return {j, defeito(j, "a " + secao + " está vazia: " + vazia)};
     for (; j < F; ++j) {
         const std::string entrada = LE_ENTRADA(j);
         if (entrada == MARCA_SECAO) return {j + 1, ""};
-        const std::string motivo = defeito_dados(entrada, digitos, tipo);
+        if (conteudo.firmware && entrada == MARCA_MODULOS)
+            return {j, defeito(j, "a marca \"**\" vem antes do \"*\" que fecha a " + secao +
+                                      "; o pacote deve ter seis seções de firmware")};
+        const std::string motivo = defeito_dados(entrada, conteudo.digitos, conteudo.tipo);
         if (!motivo.empty()) return {j, defeito(j, motivo)};
     }
     return {j, defeito(F, "o \"FIM\" vem antes do \"*\" que fecha a " + secao)};
@@ -66,7 +84,38 @@ bool eh_endereco(const std::string& entrada) {
     return true;
 }
 
+// The entries after the first "*" name the bases the program writes the six
+// firmware sections at; a package naming others would be written elsewhere
+// than it says. The "*" after them closes the list.
+std::string defeito_bases(int32_t S, int32_t F) {
+    static const char* const BASES[6] = {"8C00", "AA00", "B480", "8100", "8C00", "8E00"};
+    for (int k = 1; k <= 7; ++k) {
+        const int32_t j = S + k;
+        if (j == F) return defeito(F, "o \"FIM\" vem antes do \"*\" que encerra os endereços das seções de firmware");
+        const std::string entrada = LE_ENTRADA(j);
+        if (k == 7 && entrada != MARCA_SECAO)
+            return defeito(j, "deve ser o \"*\" que encerra os endereços das seções de firmware");
+        if (k < 7 && entrada != BASES[k - 1])
+            return defeito(j, std::string("deve ser \"") + BASES[k - 1] +
+                                  "\", o endereço em que o programa grava a seção de firmware " + std::to_string(k));
+    }
+    return "";
+}
+
 }  // namespace
+
+bool LE_NUM_VERSAO(const std::string& texto, uint8_t* versao) {
+    const bool negativo = !texto.empty() && texto[0] == '-';
+    const size_t inicio = !texto.empty() && (texto[0] == '-' || texto[0] == '+') ? 1 : 0;
+    if (texto.size() == inicio) return false;
+    uint8_t baixos = 0;  // the value modulo 256, however many digits it has
+    for (size_t i = inicio; i < texto.size(); ++i) {
+        if (texto[i] < '0' || texto[i] > '9') return false;
+        baixos = static_cast<uint8_t>(baixos * 10 + (texto[i] - '0'));
+    }
+    *versao = negativo ? static_cast<uint8_t>(-baixos) : baixos;
+    return true;
+}
 
 std::string VALIDA_PACOTE() {
     int32_t F = -1, ultima = 0;
@@ -82,17 +131,24 @@ std::string VALIDA_PACOTE() {
     uint8_t versao = 0;
     if (!LE_NUM_VERSAO(LE_ENTRADA(3), &versao))
         return defeito(3, "o número da versão não é um número inteiro decimal");
+    std::string motivo = defeito_bases(S, F);
+    if (!motivo.empty()) return motivo;
 
-    // S + 1 to S + 7 are passed over by position, whatever they hold.
     int32_t j = S + 8;
     for (int secao = 1; secao <= 6; ++secao) {
-        Secao s = le_secao(j, F, DIGITOS_PAGINA, "página", "seção de firmware " + std::to_string(secao));
+        Secao s = le_secao(j, F, PAGINAS, "seção de firmware " + std::to_string(secao),
+                           "cada seção de firmware precisa de pelo menos uma página antes do seu \"*\"");
         if (!s.defeito.empty()) return s.defeito;
         j = s.proxima;
     }
-    // Entries between the sixth "*" and "**" are never read.
-    const int32_t M = procura(MARCA_MODULOS, S + 8, F);
-    if (M < 0) return defeito(F, "o \"FIM\" vem antes da marca \"**\" que segue as seções de firmware");
+    // The walk jumps from the sixth "*" to the module area: whatever stood
+    // between them would never be written.
+    const int32_t M = j;
+    if (M == F) return defeito(F, "o \"FIM\" vem antes da marca \"**\" que segue as seções de firmware");
+    if (LE_ENTRADA(M) != MARCA_MODULOS)
+        return defeito(M, "deve ser a marca \"**\", pois vem logo após o sexto \"*\" das seções de firmware "
+                          "(entrada " + std::to_string(M - 1) + "); um \"*\" a mais dentro de uma seção também "
+                          "leva a isso");
     // M + 1 and M + 2 are not used.
     for (j = M + 3; j <= M + 4; ++j) {
         if (j >= F) return defeito(F, "o \"FIM\" vem antes dos endereços que seguem a marca \"**\"");
@@ -104,13 +160,13 @@ std::string VALIDA_PACOTE() {
     const int chaves = C - (M + 5);
 
     // "FIM" lies below MAX_ENTRADAS, so the Blocks are fewer than 65536 and
-    // their numbers and total fit 16 bits.
+    // their numbers and total fit 16 bits. An empty module section would
+    // take a directory entry of its own and put every later start one off.
     int secoes = 0;
     for (j = C + 1; j < F; ++secoes) {
-        if (secoes == 1 && LE_ENTRADA(j) == MARCA_SECAO)
-            return defeito(j, "a seção de módulo 1 está vazia, mas é do seu primeiro bloco que vem a página "
-                              "gravada em 8080");
-        Secao s = le_secao(j, F, DIGITOS_BLOCO, "bloco", "seção de módulo " + std::to_string(secoes));
+        const char* vazia = secoes == 1 ? "é do seu primeiro bloco que vem a página gravada em 8080"
+                                        : "cada seção de módulo precisa de pelo menos um bloco antes do seu \"*\"";
+        Secao s = le_secao(j, F, BLOCOS, "seção de módulo " + std::to_string(secoes), vazia);
         if (!s.defeito.empty()) return s.defeito;
         j = s.proxima;
     }

@@ -1,6 +1,7 @@
 // Small helpers shared by the native and the Wine tests, written once here.
 #pragma once
 #include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +42,30 @@ inline std::string hex4(unsigned value) {
 inline std::string read_file(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// What a shell command printed on its standard output, and its exit status
+// (-1 when it did not exit).
+struct CommandResult {
+    int status = -1;
+    std::string out;
+};
+inline CommandResult run_command(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) result.out += buffer;
+    const int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
+
+// A package source as the build reads it: one entry a line.
+inline std::string package_source(const std::vector<std::string>& package) {
+    std::string text;
+    for (const std::string& entry : package) text += entry + "\n";
+    return text;
 }
 
 inline Bytes concat(Bytes a, const Bytes& b) {

@@ -1,7 +1,11 @@
-// The package check: it refuses, in a sentence naming the entry, what would
-// make the update write other than the package says or keep its walk from
-// ending inside the package; whatever the walk passes over goes through, and
-// the update writes it as the walk defines.
+// The package check: it refuses, in a sentence naming the entry, a package
+// out of step with the layout the update walks by position, or one the
+// update would write other than it says; the same sentence stops a build
+// that would embed it. What it lets through, the update writes as the walk
+// defines.
+#include <unistd.h>
+
+#include <fstream>
 #include <functional>
 
 #include "app_fixture.h"
@@ -54,8 +58,9 @@ using PackageCheck = AppTest;
 class BrokenPackage : public AppTest, public ::testing::WithParamInterface<Broken> {};
 
 // The box names the entry and what is wrong; nothing of the package is shown
-// and "Atualiza" cannot write.
-TEST_P(BrokenPackage, IsRefusedNamingTheEntry) {
+// and "Atualiza" cannot write. The build's own check, pkgcheck, refuses it
+// with the same text.
+TEST_P(BrokenPackage, IsRefusedNamingTheEntryAtStartUpAndAtBuildTime) {
     start_program(small_package(GetParam().breaks));
     EXPECT_FALSE(PACOTE_VALIDO);
     ASSERT_EQ(boxes().size(), 1u);
@@ -68,6 +73,13 @@ TEST_P(BrokenPackage, IsRefusedNamingTheEntry) {
     fmATU->sbATUClick();
     EXPECT_TRUE(dialogs.empty());
     EXPECT_TRUE(cartridge.bytes_received().empty());
+
+    const std::string path = ::testing::TempDir() + "pkgcheck_" + std::to_string(getpid()) + ".txt";
+    std::ofstream(path, std::ios::binary) << test_helpers::package_source(small_package(GetParam().breaks));
+    const test_helpers::CommandResult check = test_helpers::run_command(PKGCHECK_TOOL " " + path + " 2>&1");
+    std::remove(path.c_str());
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out, path + ": " + DAMAGED.substr(0, DAMAGED.size() - 1) + GetParam().defect + "\n");
 }
 
 const Broken BROKEN[] = {
@@ -83,11 +95,14 @@ const Broken BROKEN[] = {
     {"no star after the display lines", [](auto& p) { p = {"", p[1], p[2], p[3], p[4], "FIM"}; },
      "Defeito na entrada 5: o \"FIM\" vem antes do \"*\" que encerra as linhas de texto."},
     {"FIM among the section addresses", [](auto& p) { p[40] = "FIM"; },
-     "Defeito na entrada 40: o \"FIM\" vem antes do \"*\" que fecha a seção de firmware 1."},
+     "Defeito na entrada 40: o \"FIM\" vem antes do \"*\" que encerra os endereços das seções de firmware."},
     {"FIM inside a firmware section", [](auto& p) { p[52] = "FIM"; },
      "Defeito na entrada 52: o \"FIM\" vem antes do \"*\" que fecha a seção de firmware 4."},
-    {"no ** after the firmware sections", [](auto& p) { p[59] = "*"; },
-     "Defeito na entrada 81: o \"FIM\" vem antes da marca \"**\" que segue as seções de firmware."},
+    {"no ** after the firmware sections", [](auto& p) { p.erase(p.begin() + 59); },
+     "Defeito na entrada 59: deve ser a marca \"**\", pois vem logo após o sexto \"*\" das seções de firmware "
+     "(entrada 58); um \"*\" a mais dentro de uma seção também leva a isso."},
+    {"FIM right after the firmware sections", [](auto& p) { p.resize(59); p.push_back("FIM"); },
+     "Defeito na entrada 59: o \"FIM\" vem antes da marca \"**\" que segue as seções de firmware."},
     {"FIM before the addresses after **",
      [](auto& p) {
          p.resize(62);
@@ -103,7 +118,7 @@ const Broken BROKEN[] = {
     {"FIM not after a star", [](auto& p) { p.erase(p.end() - 2); },
      "Defeito na entrada 80: o \"FIM\" vem antes do \"*\" que fecha a seção de módulo 4."},
     {"module section 1 empty", [](auto& p) { p.erase(p.begin() + 70); },
-     "Defeito na entrada 70: a seção de módulo 1 está vazia, mas é do seu primeiro bloco que vem a página "
+     "Defeito na entrada 70: a seção de módulo 1 está vazia: é do seu primeiro bloco que vem a página "
      "gravada em 8080."},
     {"too few module sections", [](auto& p) { p.insert(p.begin() + 64, {"Ford", "GM"}); },
      "Defeito na entrada 83: o pacote tem 5 seções de módulo, e são necessárias pelo menos 7: o número de "
@@ -117,6 +132,29 @@ const Broken BROKEN[] = {
      },
      "Defeito na entrada 71: o pacote tem 3 seções de módulo, e são necessárias pelo menos 4: o número de "
      "chaves de módulo mais três, e no mínimo quatro."},
+    // Slips of a publisher's hand: the walk goes by position, so each would
+    // write firmware elsewhere than its author laid it out.
+    {"an extra base entry", [](auto& p) { p.insert(p.begin() + 43, "8E00"); },
+     "Defeito na entrada 43: deve ser o \"*\" que encerra os endereços das seções de firmware."},
+    {"a base entry missing", [](auto& p) { p.erase(p.begin() + 40); },
+     "Defeito na entrada 40: deve ser \"8100\", o endereço em que o programa grava a seção de firmware 4."},
+    {"a base entry in lower case", [](auto& p) { p[38] = "aa00"; },
+     "Defeito na entrada 38: deve ser \"AA00\", o endereço em que o programa grava a seção de firmware 2."},
+    {"a stray star in section 2", [](auto& p) { p.insert(p.begin() + 47, "*"); },
+     "Defeito na entrada 57: deve ser a marca \"**\", pois vem logo após o sexto \"*\" das seções de firmware "
+     "(entrada 56); um \"*\" a mais dentro de uma seção também leva a isso."},
+    {"an empty section 4", [](auto& p) { p.erase(p.begin() + 51, p.begin() + 53); },
+     "Defeito na entrada 51: a seção de firmware 4 está vazia: cada seção de firmware precisa de pelo menos uma "
+     "página antes do seu \"*\"."},
+    {"an empty module section in the middle", [](auto& p) { p.erase(p.begin() + 76); },
+     "Defeito na entrada 76: a seção de módulo 3 está vazia: cada seção de módulo precisa de pelo menos um bloco "
+     "antes do seu \"*\"."},
+    {"an entry between the sixth star and **", [](auto& p) { p.insert(p.begin() + 59, pkggen::random_hex(3, 256)); },
+     "Defeito na entrada 59: deve ser a marca \"**\", pois vem logo após o sexto \"*\" das seções de firmware "
+     "(entrada 58); um \"*\" a mais dentro de uma seção também leva a isso."},
+    {"** before the sixth section closes", [](auto& p) { p.erase(p.begin() + 58); },
+     "Defeito na entrada 58: a marca \"**\" vem antes do \"*\" que fecha a seção de firmware 6; o pacote deve ter "
+     "seis seções de firmware."},
     // The update would write other than the package says.
     {"version not decimal", [](auto& p) { p[3] = "2x"; },
      "Defeito na entrada 3: o número da versão não é um número inteiro decimal."},
@@ -128,11 +166,9 @@ const Broken BROKEN[] = {
      "Defeito na entrada 46: a entrada de página tem 257 dígitos; cabem no máximo 256."},
     {"page in lower case", [](auto& p) { p[44][10] = 'a'; },
      "Defeito na entrada 44: o caractere 11 da entrada de página não é um dígito hexadecimal (0 a 9, A a F)."},
-    {"marker inside a section", [](auto& p) { p[46] = "**"; },
-     "Defeito na entrada 46: o caractere 1 da entrada de página não é um dígito hexadecimal (0 a 9, A a F)."},
+    {"** inside a module section", [](auto& p) { p[73] = "**"; },
+     "Defeito na entrada 73: o caractere 1 da entrada de bloco não é um dígito hexadecimal (0 a 9, A a F)."},
     {"page empty", [](auto& p) { p[47] = ""; }, "Defeito na entrada 47: a entrada de página está vazia."},
-    {"page cut short", [](auto& p) { p[49].pop_back(); },
-     "Defeito na entrada 49: a entrada de página tem 255 dígitos, um número ímpar: o último byte está cortado."},
     {"address after ** not hex", [](auto& p) { p[62] = "XYZ"; },
      "Defeito na entrada 62: o endereço deve ter de 1 a 4 dígitos hexadecimais (0 a 9, A a F)."},
     {"address after ** too long", [](auto& p) { p[63] = "0A700"; },
@@ -141,8 +177,6 @@ const Broken BROKEN[] = {
      "Defeito na entrada 62: o endereço deve ter de 1 a 4 dígitos hexadecimais (0 a 9, A a F)."},
     {"block too long", [](auto& p) { p[67] += "A"; },
      "Defeito na entrada 67: a entrada de bloco tem 513 dígitos; cabem no máximo 512."},
-    {"block cut short", [](auto& p) { p[72].pop_back(); },
-     "Defeito na entrada 72: a entrada de bloco tem 511 dígitos, um número ímpar: o último byte está cortado."},
     {"block empty", [](auto& p) { p[76] = ""; }, "Defeito na entrada 76: a entrada de bloco está vazia."},
     {"block with another letter", [](auto& p) { p[78][511] = 'G'; },
      "Defeito na entrada 78: o caractere 512 da entrada de bloco não é um dígito hexadecimal (0 a 9, A a F)."},
@@ -203,19 +237,7 @@ TEST_P(OddPackage, IsAcceptedAndWrittenAsTheWalkReadsIt) {
 }
 
 const Oddity ODDITIES[] = {
-    {"entries between the sixth star and **", [](auto& p) { p.insert(p.begin() + 59, {"ZZ", "*", "", "F1"}); }},
-    {"** among the seven entries after the first star",
-     [](auto& p) {
-         p[38] = "**";
-         p[43] = "**";
-     }},
-    {"section addresses holding anything",
-     [](auto& p) {
-         p[37] = "";
-         p[39] = "nada";
-         p[42] = "8c00";
-     }},
-    {"no star after the section addresses", [](auto& p) { p[43] = "8E00"; }},
+    {"** among the display lines", [](auto& p) { p[5] = "**"; }},
     {"the two unused values after ** holding anything",
      [](auto& p) {
          p[60] = "";
@@ -228,6 +250,11 @@ const Oddity ODDITIES[] = {
          p[62] = "B60";
          p[63] = "7";
      }},
+    {"a Page of 255 digits and a Block of 511",
+     [](auto& p) {
+         p[49].pop_back();
+         p[72].pop_back();
+     }},
     {"data entries shorter than a Page or Block",
      [](auto& p) {
          p[44] = "0A1B";
@@ -237,3 +264,22 @@ const Oddity ODDITIES[] = {
 
 INSTANTIATE_TEST_SUITE_P(EachOddity, OddPackage, ::testing::ValuesIn(ODDITIES),
                          [](const auto& info) { return test_name(info.param.what); });
+
+// A lone last digit is a byte of its own, 0 to 15: the last byte of the Page
+// of section 3 (entry 49, at B480) and of Block 3 (entry 72, the first of
+// module section 2).
+TEST_F(PackageCheck, AnOddDigitCountEndsInALoneDigitByte) {
+    const std::vector<std::string> package = small_package([](auto& p) {
+        p[49].pop_back();
+        p[49].back() = 'C';
+        p[72].pop_back();
+        p[72].back() = 'E';
+    });
+    start_program(package);
+    ASSERT_TRUE(PACOTE_VALIDO) << (boxes().empty() ? "" : boxes()[0]);
+    attach_cartridge();
+    press_update();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(cartridge->pages()[0xB480 + 127], 0x0C);
+    EXPECT_EQ(cartridge->blocks().at(3)[255], 0x0E);
+}

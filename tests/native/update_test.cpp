@@ -80,19 +80,6 @@ TEST_F(Update, ShippedPackageWritesTheExpectedImage) {
     EXPECT_EQ(std::count(expected.writes.begin(), expected.writes.end(), "W 8C00"), 2);
 }
 
-TEST_F(Update, EmptyModuleSectionSharesTheNextStart) {
-    pkggen::PackageShape shape = pkggen::small_shape();
-    shape.module_blocks = {2, 1, 0, 3, 1};
-    const auto package = pkggen::make_package(shape);
-    start_program(package);
-    attach_cartridge();
-    press_update();
-    expect_complete_update(package, 1 + 9 + 1 + 7);
-    const auto id = cartridge->pages();
-    EXPECT_EQ(id[0x8000 + 22] * 256 + id[0x8000 + 23], 3);  // section 2, empty
-    EXPECT_EQ(id[0x8000 + 24] * 256 + id[0x8000 + 25], 3);  // section 3
-}
-
 TEST_F(Update, SecondStageWaitsAfterTheFirstG) {
     start_program(pkggen::make_package(pkggen::small_shape()));
     attach_cartridge();

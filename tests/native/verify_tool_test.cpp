@@ -1,6 +1,5 @@
 // The verify tool on the reports of real updates: a complete update passes,
 // a damaged memory or an update that stopped short does not.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,14 +7,7 @@
 
 #include "app_fixture.h"
 
-namespace {
-
-struct Verdict {
-    int status = -1;
-    std::string out;
-};
-
-}  // namespace
+using Verdict = test_helpers::CommandResult;
 
 class VerifyTool : public AppTest {
 protected:
@@ -24,11 +16,7 @@ protected:
     std::string update(sim::Options options) {
         options.identity = sim::default_identity();
         const auto package = pkggen::make_package(pkggen::small_shape());
-        std::ofstream(package_path) << [&] {
-            std::string text;
-            for (const std::string& entry : package) text += entry + "\n";
-            return text;
-        }();
+        std::ofstream(package_path) << test_helpers::package_source(package);
         start_program(package);
         attach_cartridge(options);
         press_update();
@@ -36,14 +24,7 @@ protected:
     }
     Verdict verify(const std::string& report) {
         std::ofstream(report_path, std::ios::binary | std::ios::trunc) << report;
-        const std::string command = VERIFY_TOOL " --report " + report_path + " --package " + package_path;
-        Verdict verdict;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe)) verdict.out += buffer;
-        const int raw = pclose(pipe);
-        verdict.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        return verdict;
+        return test_helpers::run_command(VERIFY_TOOL " --report " + report_path + " --package " + package_path);
     }
     void TearDown() override {
         std::remove(report_path.c_str());
