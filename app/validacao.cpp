@@ -84,19 +84,26 @@ bool eh_endereco(const std::string& entrada) {
     return true;
 }
 
-// The entries after the first "*" name the bases the program writes the six
-// firmware sections at; a package naming others would be written elsewhere
-// than it says. The "*" after them closes the list.
+// The bases the program writes the six firmware sections at, as the package
+// names them.
+struct Base {
+    const char* texto;
+    int32_t endereco;
+};
+const Base BASES[6] = {{"8C00", 0x8C00}, {"AA00", 0xAA00}, {"B480", 0xB480},
+                       {"8100", 0x8100}, {"8C00", 0x8C00}, {"8E00", 0x8E00}};
+
+// The entries after the first "*" name those bases; a package naming others
+// would be written elsewhere than it says. The "*" after them closes the list.
 std::string defeito_bases(int32_t S, int32_t F) {
-    static const char* const BASES[6] = {"8C00", "AA00", "B480", "8100", "8C00", "8E00"};
     for (int k = 1; k <= 7; ++k) {
         const int32_t j = S + k;
         if (j == F) return defeito(F, "o \"FIM\" vem antes do \"*\" que encerra os endereços das seções de firmware");
         const std::string entrada = LE_ENTRADA(j);
         if (k == 7 && entrada != MARCA_SECAO)
             return defeito(j, "deve ser o \"*\" que encerra os endereços das seções de firmware");
-        if (k < 7 && entrada != BASES[k - 1])
-            return defeito(j, std::string("deve ser \"") + BASES[k - 1] +
+        if (k < 7 && entrada != BASES[k - 1].texto)
+            return defeito(j, std::string("deve ser \"") + BASES[k - 1].texto +
                                   "\", o endereço em que o programa grava a seção de firmware " + std::to_string(k));
     }
     return "";
@@ -136,9 +143,15 @@ std::string VALIDA_PACOTE() {
 
     int32_t j = S + 8;
     for (int secao = 1; secao <= 6; ++secao) {
-        Secao s = le_secao(j, F, PAGINAS, "seção de firmware " + std::to_string(secao),
+        const std::string nome = "seção de firmware " + std::to_string(secao);
+        Secao s = le_secao(j, F, PAGINAS, nome,
                            "cada seção de firmware precisa de pelo menos uma página antes do seu \"*\"");
         if (!s.defeito.empty()) return s.defeito;
+        // Page addresses are 16-bit: one past FFFF would wrap to 0000.
+        const int32_t cabem = (0x10000 - BASES[secao - 1].endereco) / 0x80;
+        if (s.proxima - 1 - j > cabem)
+            return defeito(j + cabem, "a " + nome + " não cabe na memória do cartucho: esta página ficaria depois "
+                                      "do endereço FFFF");
         j = s.proxima;
     }
     // The walk jumps from the sixth "*" to the module area: whatever stood

@@ -152,6 +152,14 @@ const Broken BROKEN[] = {
     {"an entry between the sixth star and **", [](auto& p) { p.insert(p.begin() + 59, pkggen::random_hex(3, 256)); },
      "Defeito na entrada 59: deve ser a marca \"**\", pois vem logo após o sexto \"*\" das seções de firmware "
      "(entrada 58); um \"*\" a mais dentro de uma seção também leva a isso."},
+    {"a section past address FFFF",
+     [](auto& p) {
+         pkggen::PackageShape shape = pkggen::small_shape();
+         shape.firmware_pages[1] = 173;  // from AA00: 172 fit below FFFF
+         p = pkggen::make_package(shape);
+     },
+     "Defeito na entrada 218: a seção de firmware 2 não cabe na memória do cartucho: esta página ficaria depois do "
+     "endereço FFFF."},
     {"** before the sixth section closes", [](auto& p) { p.erase(p.begin() + 58); },
      "Defeito na entrada 58: a marca \"**\" vem antes do \"*\" que fecha a seção de firmware 6; o pacote deve ter "
      "seis seções de firmware."},
