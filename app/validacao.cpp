@@ -98,7 +98,8 @@ const Base BASES[6] = {{"8C00", 0x8C00}, {"AA00", 0xAA00}, {"B480", 0xB480},
 std::string defeito_bases(int32_t S, int32_t F) {
     for (int k = 1; k <= 7; ++k) {
         const int32_t j = S + k;
-        if (j == F) return defeito(F, "o \"FIM\" vem antes do \"*\" que encerra os endereços das seções de firmware");
+        if (j == F)
+            return defeito(F, "o \"FIM\" vem antes do \"*\" que encerra os endereços das seções de firmware");
         const std::string entrada = LE_ENTRADA(j);
         if (k == 7 && entrada != MARCA_SECAO)
             return defeito(j, "deve ser o \"*\" que encerra os endereços das seções de firmware");

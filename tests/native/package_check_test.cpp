@@ -5,6 +5,7 @@
 // defines.
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -192,6 +193,26 @@ const Broken BROKEN[] = {
 
 INSTANTIATE_TEST_SUITE_P(EachDefect, BrokenPackage, ::testing::ValuesIn(BROKEN),
                          [](const auto& info) { return test_name(info.param.what); });
+
+// A build of an unsound package stops where the package would be embedded,
+// with the check's sentence.
+TEST(PackageBuild, StopsOnAnUnsoundPackageWithTheSentence) {
+    const std::string dir = ::testing::TempDir() + "unsound_build_" + std::to_string(getpid());
+    const std::string package = dir + ".txt";
+    const Change lower_case_base = [](auto& p) { p[38] = "aa00"; };
+    std::ofstream(package, std::ios::binary) << test_helpers::package_source(small_package(lower_case_base));
+    const test_helpers::CommandResult build = test_helpers::run_command(
+        CMAKE_COMMAND " -S " SOURCE_DIR " -B " + dir + " -G Ninja -DPATU_WINE_TESTS=OFF -DPATU_PACKAGE=" + package +
+        " >/dev/null 2>&1 && " CMAKE_COMMAND " --build " + dir + " --target package_table 2>&1");
+    std::filesystem::remove_all(dir);
+    std::remove(package.c_str());
+    EXPECT_NE(build.status, 0);
+    EXPECT_NE(build.out.find(package + ": " + DAMAGED.substr(0, DAMAGED.size() - 1) +
+                             "Defeito na entrada 38: deve ser \"AA00\", o endereço em que o programa grava a seção "
+                             "de firmware 2.\n"),
+              std::string::npos)
+        << build.out;
+}
 
 TEST_F(PackageCheck, MoreModuleSectionsThanTheDirectoryHoldsAreRefused) {
     pkggen::PackageShape shape = pkggen::small_shape();

@@ -1,7 +1,8 @@
-// dist/pATU.exe under Wine where C:\TEXTO2.TXT cannot be created, as for a
-// standard user: the record goes to the Documents folder without a word, and
-// only when that fails too does one box name both places; the update ends as
-// usual either way. A folder of the file's name makes a place uncreatable.
+// pATU.exe (around the small package) under Wine where C:\TEXTO2.TXT cannot
+// be created, as for a standard user: the record goes to the Documents folder
+// without a word, and only when that fails too does one box name both places;
+// the update ends as usual either way. A folder of the file's name makes a
+// place uncreatable.
 #include <chrono>
 
 #include "expected_image.h"
@@ -15,7 +16,7 @@ const std::string MESSAGE_7 = "Atualização concluída com sucesso!!";
 
 std::string expected_record() {
     const ExpectedImage expected =
-        expected_image(pkggen::make_package(pkggen::shipped_shape()), cartridge_options().identity);
+        expected_image(pkggen::make_package(pkggen::small_shape()), cartridge_options().identity);
     return expected_dump(&expected.pages[0x8000]);
 }
 
@@ -46,7 +47,7 @@ protected:
     std::string update_until_a_report(wine::Process& program) {
         cartridge(1);
         start_attempt("OK");
-        for (const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(7);
+        for (const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(3);
              std::chrono::steady_clock::now() < end && program.running();)
             for (const std::string& line : wine::drive({"sleep", "2000", "--", "list"})) {
                 // The application's own window bears the box's caption too.
@@ -63,7 +64,7 @@ protected:
 
 TEST_F(WineDumpFile, RefusedInCItGoesToDocumentsWithoutABox) {
     std::filesystem::create_directory(record_in_c());
-    wine::Process program(wine::dist_exe(), {});
+    wine::Process program(wine::small_exe(), {});
     if (update_until_a_report(program) == BOX_CAPTION) FAIL() << wine::drive({"msgbox-text"}).at(0);
     close_message_7(program);
     EXPECT_EQ(file_bytes(record_in_documents()), expected_record());
@@ -73,7 +74,7 @@ TEST_F(WineDumpFile, RefusedInCItGoesToDocumentsWithoutABox) {
 TEST_F(WineDumpFile, RefusedInBothPlacesOneBoxNamesThemThenMessage7) {
     std::filesystem::create_directory(record_in_c());
     std::filesystem::create_directory(record_in_documents());
-    wine::Process program(wine::dist_exe(), {});
+    wine::Process program(wine::small_exe(), {});
     ASSERT_EQ(update_until_a_report(program), BOX_CAPTION);
     // As the driver prints it: line ends and back-slashes escaped.
     const std::string text = wine::drive({"msgbox-text"}).at(0);

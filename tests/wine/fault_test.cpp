@@ -1,5 +1,6 @@
-// dist/pATU.exe under Wine meeting the main faults of the line: what the user
+// pATU.exe under Wine meeting the main faults of the line: what the user
 // sees, that nothing more goes out after the fault, and how the program ends.
+// Faults past the first stage are met by the exe around the small package.
 #include <chrono>
 
 #include "failure_box.h"
@@ -62,17 +63,17 @@ TEST_F(WineFault, NakInSectionTwoStopsTheUpdate) {
 }
 
 // The line pulled at the first erase before the module area, after the 5 s
-// pause and all 99 Pages: the erase's reply wait runs out unconsulted, the
-// port then takes no byte of the second erase nor of Block 0, and the box
-// names the Block and the port.
+// pause and all 9 Pages of the small package: the erase's reply wait runs out
+// unconsulted, the port then takes no byte of the second erase nor of Block
+// 0, and the box names the Block and the port.
 TEST_F(WineFault, HangUpBeforeTheModulesLeavesAPortThatTakesNothing) {
     sim::Options options = cartridge_options();
-    options.hang_up = {'E', 100};  // after the 99 Pages' erases
+    options.hang_up = {'E', 10};  // after the 9 Pages' erases
     sim::Simulator& com1 = cartridge(1, options);
-    wine::Process program(wine::dist_exe(), {});
+    wine::Process program(wine::small_exe(), {});
     start_attempt("OK");
 
-    const std::string text = box_then_exit(program, 240000);
+    const std::string text = box_then_exit(program, 90000);
     EXPECT_EQ(text, as_printed(failure_box::text("falha na gravação do bloco 0", PORT_REFUSED)));
     EXPECT_TRUE(com1.finished());
     expect_nothing_after_the_fault(com1, "hangup");
@@ -101,10 +102,10 @@ TEST_F(WineFault, IncompleteReplyToTheFinalGLeavesTheCartridgeWritten) {
     sim::Options options = cartridge_options();
     options.short_reply = {'G', 2};
     sim::Simulator& com1 = cartridge(1, options);
-    wine::Process program(wine::dist_exe(), {});
+    wine::Process program(wine::small_exe(), {});
     start_attempt("OK");
 
-    const std::string text = box_then_exit(program, 240000);
+    const std::string text = box_then_exit(program, 90000);
     EXPECT_EQ(text, as_printed(failure_box::text("falha no comando G final", INCOMPLETE_REPLY, ALL_WRITTEN)));
     expect_nothing_after_the_fault(com1, "short");
     EXPECT_EQ(com1.writes().back(), "W 8000");

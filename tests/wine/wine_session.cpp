@@ -89,6 +89,7 @@ int wait_for(pid_t pid, int timeout_ms, int* status) {
 std::string prefix() { return WINE_DIR + "/prefix"; }
 std::string home() { return WINE_DIR + "/home"; }
 std::string dist_exe() { return DIST_DIR "/pATU.exe"; }
+std::string small_exe() { return SMALL_EXE; }
 std::string driver_exe() { return WIN_BUILD_DIR "/windriver.exe"; }
 
 void link_com(int n, const std::string& device) {

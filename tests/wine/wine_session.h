@@ -12,6 +12,7 @@ std::string prefix();
 // The home folder Wine runs with; the prefix's Documents folder links to it.
 std::string home();
 std::string dist_exe();        // dist/pATU.exe
+std::string small_exe();       // the same program around pkggen's small package
 std::string driver_exe();      // the Win32 test driver
 
 // COM n of the prefix opens `device` (a pty's slave); "" removes the link.
