@@ -1,4 +1,5 @@
-// dist/pATU.exe under Wine: the window as a user sees it.
+// pATU.exe under Wine: the window as a user sees it, showing the package it
+// was built around.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -46,6 +47,18 @@ TEST(WineWindow, ShowsThePackageAndTakesThePortChoice) {
     wine::drive({"click", WINDOW, "COM 1", "--", "screenshot", WINDOW, bmp});
     EXPECT_EQ(std::system(("convert " + bmp + " " + std::string(BINARY_DIR) + "/wine/window.png").c_str()), 0);
 
+    wine::drive({"close", WINDOW, "--", "wait-gone", WINDOW, "10000"});
+    EXPECT_EQ(program.wait(10000), 0);
+}
+
+// The exe scripts/build makes around the small package (pkggen --small, with
+// a date and title of its own) shows that package.
+TEST(WineWindow, AnExeBuiltAroundAnotherPackageShowsThatPackage) {
+    wine::Process program(wine::small_exe(), {});
+    std::vector<std::string> dump = wine::drive({"wait-window", WINDOW, "30000", "--", "dump", WINDOW});
+    EXPECT_TRUE(has_line(dump, "text=\"01/12/2026\""));
+    EXPECT_TRUE(has_line(dump, "text=\"Pacote pequeno de teste\""));
+    EXPECT_FALSE(has_line(dump, "text=\"08/08/2013\""));
     wine::drive({"close", WINDOW, "--", "wait-gone", WINDOW, "10000"});
     EXPECT_EQ(program.wait(10000), 0);
 }
