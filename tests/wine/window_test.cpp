@@ -14,6 +14,15 @@ bool has_line(const std::vector<std::string>& lines, const std::string& part) {
         if (line.find(part) != std::string::npos) return true;
     return false;
 }
+
+// The window of `exe` as the driver dumps it; the program is closed after.
+std::vector<std::string> window_of(const std::string& exe) {
+    wine::Process program(exe, {});
+    std::vector<std::string> dump = wine::drive({"wait-window", WINDOW, "30000", "--", "dump", WINDOW});
+    wine::drive({"close", WINDOW, "--", "wait-gone", WINDOW, "10000"});
+    EXPECT_EQ(program.wait(10000), 0);
+    return dump;
+}
 }  // namespace
 
 TEST(WineWindow, ShowsThePackageAndTakesThePortChoice) {
@@ -54,11 +63,22 @@ TEST(WineWindow, ShowsThePackageAndTakesThePortChoice) {
 // The exe scripts/build makes around the small package (pkggen --small, with
 // a date and title of its own) shows that package.
 TEST(WineWindow, AnExeBuiltAroundAnotherPackageShowsThatPackage) {
-    wine::Process program(wine::small_exe(), {});
-    std::vector<std::string> dump = wine::drive({"wait-window", WINDOW, "30000", "--", "dump", WINDOW});
+    const std::vector<std::string> dump = window_of(wine::small_exe());
     EXPECT_TRUE(has_line(dump, "text=\"01/12/2026\""));
     EXPECT_TRUE(has_line(dump, "text=\"Pacote pequeno de teste\""));
     EXPECT_FALSE(has_line(dump, "text=\"08/08/2013\""));
-    wine::drive({"close", WINDOW, "--", "wait-gone", WINDOW, "10000"});
-    EXPECT_EQ(program.wait(10000), 0);
+}
+
+// The exe of a release, named with its package's date and title by
+// tests/release/release_test.sh: its window shows that package and takes it,
+// as sound, for an update.
+TEST(WineWindow, ShowsTheReleasedPackage) {
+    const char* exe = std::getenv("PATU_RELEASED_EXE");
+    const char* date = std::getenv("PATU_RELEASED_DATE");
+    const char* title = std::getenv("PATU_RELEASED_TITLE");
+    if (!exe || !date || !title) GTEST_SKIP() << "no release named: tests/release/release_test.sh runs this";
+    const std::vector<std::string> dump = window_of(exe);
+    EXPECT_TRUE(has_line(dump, "text=\"" + std::string(date) + "\"")) << date;
+    EXPECT_TRUE(has_line(dump, "text=\"" + std::string(title) + "\"")) << title;
+    EXPECT_TRUE(has_line(dump, "enabled=1 visible=1 text=\"Atualiza\"")) << "the package check refused it";
 }
