@@ -10,6 +10,8 @@
 // build time.
 #include "validacao.h"
 
+#include <cstdio>
+
 #include "pacote.h"
 
 namespace {
@@ -110,6 +112,25 @@ std::string defeito_bases(int32_t S, int32_t F) {
     return "";
 }
 
+// ENDERECO_3 and ENDERECO_4 are erased after the firmware sections are
+// written: the 128 bytes from the address at entry `j` must not cover any of
+// their Pages (past FFFF they wrap to 0000, below every section).
+std::string defeito_apagamento(int32_t j, const int32_t paginas[6]) {
+    const std::string texto = LE_ENTRADA(j);
+    const int32_t inicio = static_cast<int32_t>(std::stoul(texto, nullptr, 16)), fim = inicio + 0x80;
+    for (int secao = 1; secao <= 6; ++secao) {
+        const int32_t base = BASES[secao - 1].endereco, depois = base + 0x80 * paginas[secao - 1];
+        if (inicio >= depois || fim <= base) continue;
+        const int32_t pagina = inicio <= base ? base : base + (inicio - base) / 0x80 * 0x80;
+        char nome[8];
+        std::snprintf(nome, sizeof nome, "%04X", static_cast<unsigned>(pagina));
+        return defeito(j, "o programa apaga a página neste endereço (" + texto +
+                              ") depois de gravar as seções de firmware, e apagaria a página " + nome +
+                              " da seção de firmware " + std::to_string(secao));
+    }
+    return "";
+}
+
 }  // namespace
 
 bool LE_NUM_VERSAO(const std::string& texto, uint8_t* versao) {
@@ -143,6 +164,7 @@ std::string VALIDA_PACOTE() {
     if (!motivo.empty()) return motivo;
 
     int32_t j = S + 8;
+    int32_t paginas[6];
     for (int secao = 1; secao <= 6; ++secao) {
         const std::string nome = "seção de firmware " + std::to_string(secao);
         Secao s = le_secao(j, F, PAGINAS, nome,
@@ -150,7 +172,8 @@ std::string VALIDA_PACOTE() {
         if (!s.defeito.empty()) return s.defeito;
         // Page addresses are 16-bit: one past FFFF would wrap to 0000.
         const int32_t cabem = (0x10000 - BASES[secao - 1].endereco) / 0x80;
-        if (s.proxima - 1 - j > cabem)
+        paginas[secao - 1] = s.proxima - 1 - j;
+        if (paginas[secao - 1] > cabem)
             return defeito(j + cabem, "a " + nome + " não cabe na memória do cartucho: esta página ficaria depois "
                                       "do endereço FFFF");
         j = s.proxima;
@@ -168,6 +191,8 @@ std::string VALIDA_PACOTE() {
         if (j >= F) return defeito(F, "o \"FIM\" vem antes dos endereços que seguem a marca \"**\"");
         if (!eh_endereco(LE_ENTRADA(j)))
             return defeito(j, "o endereço deve ter de 1 a 4 dígitos hexadecimais (0 a 9, A a F)");
+        motivo = defeito_apagamento(j, paginas);
+        if (!motivo.empty()) return motivo;
     }
     const int32_t C = procura(MARCA_SECAO, M + 5, F);
     if (C < 0) return defeito(F, "o \"FIM\" vem antes do \"*\" que encerra a lista de módulos");

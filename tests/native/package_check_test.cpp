@@ -182,6 +182,9 @@ const Broken BROKEN[] = {
      "Defeito na entrada 62: o endereço deve ter de 1 a 4 dígitos hexadecimais (0 a 9, A a F)."},
     {"address after ** too long", [](auto& p) { p[63] = "0A700"; },
      "Defeito na entrada 63: o endereço deve ter de 1 a 4 dígitos hexadecimais (0 a 9, A a F)."},
+    {"an erased address on a firmware Page", [](auto& p) { p[62] = "80C0"; },
+     "Defeito na entrada 62: o programa apaga a página neste endereço (80C0) depois de gravar as seções de "
+     "firmware, e apagaria a página 8100 da seção de firmware 4."},
     {"address after ** empty", [](auto& p) { p[62] = ""; },
      "Defeito na entrada 62: o endereço deve ter de 1 a 4 dígitos hexadecimais (0 a 9, A a F)."},
     {"block too long", [](auto& p) { p[67] += "A"; },
