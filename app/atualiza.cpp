@@ -123,10 +123,10 @@ const char* texto_estado(Estado estado) {
 // An update that stops short says what failed, why, and what the cartridge
 // now holds, before the program ends. Nothing has reached the port since the
 // failed command, so the device layer still holds its cause.
-bool falhou(const std::string& etapa, Estado estado = Estado::INCOMPLETO) {
+bool falhou(TfmATU& janela, const std::string& etapa, Estado estado = Estado::INCOMPLETO) {
     const char* causa = texto_causa(CAUSA_FALHA());
-    ui::message_box(TEXTO_FALHA + etapa + (causa ? std::string(" (") + causa + ")" : "") + ".\n\n" +
-                    texto_estado(estado));
+    janela.CAIXA_FALHA(TEXTO_FALHA + etapa + (causa ? std::string(" (") + causa + ")" : "") + ".\n\n" +
+                       texto_estado(estado));
     return false;
 }
 
@@ -137,9 +137,9 @@ bool TfmATU::ATUALIZA() {
     Gravacao g;
     std::string texto;
     if (!LE_INFO(texto, g.imagem))
-        return falhou("falha na leitura da identificação do aparelho", Estado::NADA_GRAVADO);
+        return falhou(*this, "falha na leitura da identificação do aparelho", Estado::NADA_GRAVADO);
     if (texto != NUMERO_SERIE) {
-        ui::message_box("Este aparelho não corresponde ao número de série " + NUMERO_SERIE + ".");
+        CAIXA_FALHA("Este aparelho não corresponde ao número de série " + NUMERO_SERIE + ".");
         ui::request_end();
         return false;
     }
@@ -148,12 +148,12 @@ bool TfmATU::ATUALIZA() {
     ui::progress_step_by(pbAND, 1);
 
     for (int32_t base : {BASE_SECAO1, BASE_SECAO2, BASE_SECAO3})
-        if (!grava_secao(base, false, pbAND, g)) return falhou(g.falha);
-    if (!COMANDO_G()) return falhou("falha no comando G após a primeira etapa");
+        if (!grava_secao(base, false, pbAND, g)) return falhou(*this, g.falha);
+    if (!COMANDO_G()) return falhou(*this, "falha no comando G após a primeira etapa");
     espera(PAUSA_APOS_G_MS);
     const int32_t segunda_etapa[] = {BASE_SECAO4, BASE_SECAO5, BASE_SECAO6};
     for (int n = 0; n < 3; ++n)  // section 4 pauses before each of its Pages
-        if (!grava_secao(segunda_etapa[n], n == 0, pbAND, g)) return falhou(g.falha);
+        if (!grava_secao(segunda_etapa[n], n == 0, pbAND, g)) return falhou(*this, g.falha);
     POS_PACOTE = POS_MODULOS;
 
     APAGA_PAGINA(static_cast<uint16_t>(ENDERECO_3));  // results not consulted
@@ -162,14 +162,14 @@ bool TfmATU::ATUALIZA() {
 
     const int sem_teste = secoes_sem_teste(static_cast<int>(LISTA_MODULOS.size()));
     for (int secao = 0; secao < sem_teste || LE_ENTRADA(POS_PACOTE) != MARCA_FIM; ++secao)
-        if (!grava_modulo(secao, pbAND, g)) return falhou(g.falha);
+        if (!grava_modulo(secao, pbAND, g)) return falhou(*this, g.falha);
 
     guarda_16(g.imagem, BYTE_ENDERECO_4, ENDERECO_4);
     guarda_16(g.imagem, g.diretorio, g.bloco);
     ++POS_PACOTE;
 
     if (!GRAVA_PAGINA_HEX(ENDERECO_PAGINA_8080, g.guardado.substr(0, DIGITOS_PAGINA)))
-        return falhou("falha na gravação da página " + hex4(ENDERECO_PAGINA_8080));
+        return falhou(*this, "falha na gravação da página " + hex4(ENDERECO_PAGINA_8080));
 
     g.imagem[BYTE_VERSAO] = NUM_VERSAO;
     guarda_16(g.imagem, BYTE_ENDERECO_3, ENDERECO_3);
@@ -182,7 +182,7 @@ bool TfmATU::ATUALIZA() {
         estado = Estado::SEM_G_FINAL;  // the identity page was acknowledged
     }
     grava_dump(g.imagem);  // a record of what was sent, whatever the outcome
-    if (!resultado) return falhou(g.falha, estado);
+    if (!resultado) return falhou(*this, g.falha, estado);
 
     ui::progress_step_by(pbAND, ui::progress_max(pbAND));
     ui::set_text(lbGG, "Atualização concluída!");
