@@ -107,7 +107,7 @@ const char* texto_causa(CausaFalha causa) {
     case FALHA_RECUSA: return TEXTO_CAUSA_RECUSA;
     case FALHA_SEM_RESPOSTA: return TEXTO_CAUSA_SEM_RESPOSTA;
     case FALHA_RESPOSTA_INCOMPLETA: return TEXTO_CAUSA_INCOMPLETA;
-    case FALHA_ESCRITA: return TEXTO_CAUSA_ESCRITA;
+    case FALHA_PORTA: return TEXTO_CAUSA_PORTA;
     default: return nullptr;
     }
 }

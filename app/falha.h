@@ -9,7 +9,8 @@ const char* const TEXTO_FALHA = "A atualização não foi concluída: ";
 const char* const TEXTO_CAUSA_RECUSA = "o cartucho recusou o comando";
 const char* const TEXTO_CAUSA_SEM_RESPOSTA = "o cartucho não respondeu";
 const char* const TEXTO_CAUSA_INCOMPLETA = "a resposta do cartucho veio incompleta";
-const char* const TEXTO_CAUSA_ESCRITA = "a porta serial não aceitou os dados; verifique o cabo e o adaptador";
+// The port refused a write or a read (a pulled USB adapter, a line gone).
+const char* const TEXTO_CAUSA_PORTA = "a porta serial falhou ao transferir os dados; verifique o cabo e o adaptador";
 
 // What the cartridge holds: nothing written (only its identity was read);
 // part of the package; all of it, without the final G acknowledged.

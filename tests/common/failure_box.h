@@ -9,7 +9,7 @@ namespace failure_box {
 inline const std::string REFUSED = " (o cartucho recusou o comando).";
 inline const std::string NO_ANSWER = " (o cartucho não respondeu).";
 inline const std::string INCOMPLETE_REPLY = " (a resposta do cartucho veio incompleta).";
-inline const std::string PORT_REFUSED = " (a porta serial não aceitou os dados; verifique o cabo e o adaptador).";
+inline const std::string PORT_REFUSED = " (a porta serial falhou ao transferir os dados; verifique o cabo e o adaptador).";
 
 inline const std::string NOTHING_WRITTEN =
     "\n\nNada foi gravado no cartucho. Verifique a conexão e execute a atualização outra vez.";

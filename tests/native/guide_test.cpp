@@ -144,7 +144,7 @@ protected:
             }
         texts.insert(texts.end(), catalogue.begin(), catalogue.end());
         texts.insert(texts.end(), {TEXTO_CAUSA_RECUSA, TEXTO_CAUSA_SEM_RESPOSTA, TEXTO_CAUSA_INCOMPLETA,
-                                   TEXTO_CAUSA_ESCRITA});
+                                   TEXTO_CAUSA_PORTA});
     }
 
     // A fresh start of the program on `package` and one press of "Atualiza",
