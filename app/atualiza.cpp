@@ -21,7 +21,7 @@ constexpr int BYTE_DIRETORIO = 18;             // first module section start
 constexpr char NOME_DUMP[] = "TEXTO2.TXT";     // the record's name in the Documents folder
 
 // What the cartridge holds when the update stops: the box's second sentence.
-enum class Estado { NADA_GRAVADO, INCOMPLETO, SEM_G_FINAL };
+enum class Estado { NADA_GRAVADO, INCOMPLETO, IDENTIDADE_APAGADA, SEM_G_FINAL };
 
 // What one run of the walk carries from step to step.
 struct Gravacao {
@@ -87,19 +87,21 @@ bool grava_modulo(int secao, ui::Control* barra, Gravacao& g) {
 // The identity page image as one line: two digits and "." a byte. A standard
 // user may not create files in C:\, so the same record goes to the Documents
 // folder when ARQUIVO_DUMP cannot be written; a box only when neither can.
-void grava_dump(const uint8_t* imagem) {
+// Where it was written; empty when nowhere.
+std::string grava_dump(const uint8_t* imagem) {
     std::string linha;
     for (int i = 0; i < TAM_PAGINA; ++i) linha += BYTE_PARA_HEX(imagem[i]) + ".";
     linha += "\r\n";
     std::string erro, documentos, erro_documentos;
-    if (plat::write_text_file(ARQUIVO_DUMP, linha, &erro)) return;
+    if (plat::write_text_file(ARQUIVO_DUMP, linha, &erro)) return ARQUIVO_DUMP;
     const bool pasta = plat::documents_file(NOME_DUMP, &documentos, &erro_documentos);
-    if (pasta && plat::write_text_file(documentos, linha, &erro_documentos)) return;
+    if (pasta && plat::write_text_file(documentos, linha, &erro_documentos)) return documentos;
     ui::message_box(std::string("Não foi possível gravar o registro da atualização (") + NOME_DUMP + ")\nem " +
                     ARQUIVO_DUMP + ": " + erro + "\nnem " + (pasta ? "em " + documentos : "na pasta Documentos") +
                     ": " + erro_documentos +
                     ".\n\nO registro é só uma cópia do que foi enviado ao cartucho: o cartucho e o "
                     "resultado da atualização não são afetados.");
+    return "";
 }
 
 const char* texto_causa(CausaFalha causa) {
@@ -112,9 +114,11 @@ const char* texto_causa(CausaFalha causa) {
     }
 }
 
-const char* texto_estado(Estado estado) {
+// `registro`: where the identity page's record was written, if anywhere.
+std::string texto_estado(Estado estado, const std::string& registro) {
     switch (estado) {
     case Estado::NADA_GRAVADO: return TEXTO_NADA_GRAVADO;
+    case Estado::IDENTIDADE_APAGADA: return texto_identidade_apagada(registro, NUMERO_SERIE);
     case Estado::SEM_G_FINAL: return TEXTO_SEM_G_FINAL;
     default: return TEXTO_GRAVACAO_INCOMPLETA;
     }
@@ -123,10 +127,11 @@ const char* texto_estado(Estado estado) {
 // An update that stops short says what failed, why, and what the cartridge
 // now holds, before the program ends. Nothing has reached the port since the
 // failed command, so the device layer still holds its cause.
-bool falhou(TfmATU& janela, const std::string& etapa, Estado estado = Estado::INCOMPLETO) {
+bool falhou(TfmATU& janela, const std::string& etapa, Estado estado = Estado::INCOMPLETO,
+            const std::string& registro = "") {
     const char* causa = texto_causa(CAUSA_FALHA());
     janela.CAIXA_FALHA(TEXTO_FALHA + etapa + (causa ? std::string(" (") + causa + ")" : "") + ".\n\n" +
-                       texto_estado(estado));
+                       texto_estado(estado, registro));
     return false;
 }
 
@@ -174,15 +179,17 @@ bool TfmATU::ATUALIZA() {
     g.imagem[BYTE_VERSAO] = NUM_VERSAO;
     guarda_16(g.imagem, BYTE_ENDERECO_3, ENDERECO_3);
     bool resultado = GRAVA_PAGINA(ENDERECO_IDENTIDADE, g.imagem);
-    Estado estado = Estado::INCOMPLETO;
+    Estado estado = Estado::IDENTIDADE_APAGADA;  // its E may have gone through
     if (!resultado) {
         g.falha = "falha na gravação da página de identificação " + hex4(ENDERECO_IDENTIDADE);
     } else if (!(resultado = COMANDO_G())) {
         g.falha = "falha no comando G final";
         estado = Estado::SEM_G_FINAL;  // the identity page was acknowledged
     }
-    grava_dump(g.imagem);  // a record of what was sent, whatever the outcome
-    if (!resultado) return falhou(*this, g.falha, estado);
+    // A record of what was sent, whatever the outcome; written before a
+    // failure box names it.
+    const std::string registro = grava_dump(g.imagem);
+    if (!resultado) return falhou(*this, g.falha, estado, registro);
 
     ui::progress_step_by(pbAND, ui::progress_max(pbAND));
     ui::set_text(lbGG, "Atualização concluída!");

@@ -35,6 +35,9 @@ using namespace failure_box;
 
 const std::string MISMATCH_BOX = "Este aparelho não corresponde ao número de série 3012AB0F.";
 
+// The identity page's state, its record written where every test writes it.
+std::string identity_state() { return identity_maybe_erased(AppTest::record_path(), AppTest::IDENTITY); }
+
 // What the user is left with.
 enum class Ending {
     completed,  // message 7, the whole package in the cartridge, the program ends
@@ -198,9 +201,13 @@ const Row ROWS[] = {
     {"NakAtTheFirstG", [](sim::Options& o) { o.nak = {'G', 1}; }, Ending::failure,
      failure_box::text("falha no comando G após a primeira etapa", REFUSED), 0, 3},
     // Once the identity page is acknowledged only the final G is missing; the
-    // identity page itself leaves the update incomplete. Both write the dump.
+    // identity page itself, erased before its W, may be lost: the box names
+    // its record, which both write.
     {"NakAtTheIdentityPage", [](sim::Options& o) { o.nak = {'W', 11}; }, Ending::failure,
-     failure_box::text("falha na gravação da página de identificação 8000", REFUSED), 0, 3, true},
+     failure_box::text("falha na gravação da página de identificação 8000", REFUSED, identity_state()), 0, 3, true},
+    {"StallAtTheIdentityPage", [](sim::Options& o) { o.stall = {'W', 11}; }, Ending::failure,
+     failure_box::text("falha na gravação da página de identificação 8000", NO_ANSWER, identity_state()), 4.9, 7.5,
+     true},
     {"NakAtTheFinalG", [](sim::Options& o) { o.nak = {'G', 2}; }, Ending::failure,
      failure_box::text("falha no comando G final", REFUSED, ALL_WRITTEN), 0, 3, true},
     // A D's acknowledgement is not looked at: the two bytes of a NAK hold no
@@ -292,7 +299,7 @@ std::string box_after_hang_up_at(const sim::LogEntry& frame, bool last_command) 
     default: break;
     }
     if (frame.address == ENDERECO_IDENTIDADE)
-        return failure_box::text("falha na gravação da página de identificação 8000", PORT_REFUSED);
+        return failure_box::text("falha na gravação da página de identificação 8000", PORT_REFUSED, identity_state());
     return failure_box::text("falha na gravação da página " + hex4(frame.address), PORT_REFUSED);
 }
 
