@@ -70,6 +70,15 @@ protected:
         for (int i = 0; i < TAM_PAGINA; ++i) ASSERT_EQ(cartridge->pages()[0x8000 + i], 0xFF) << i;
     }
 
+    // The identity page refused, its record at `record` holding the page
+    // sent, and the one box naming it.
+    void expect_identity_page_recorded_at(const std::string& record) {
+        update(identity_page_write);
+        EXPECT_EQ(read_file(record), expected_record());
+        ASSERT_EQ(boxes().size(), 1u);
+        expect_identity_page_box(record);
+    }
+
     const std::vector<std::string> package = pkggen::make_package(pkggen::small_shape());
     const sim::CommandSelector identity_page_write{'W', 11};
 };
@@ -122,19 +131,11 @@ TEST_F(DumpFile, FailedUpdateKeepsItsRecordAndItsFailureBox) {
 // The identity page refused: the record of the page sent, in the first place,
 // is named with the identity it holds, so that it can be kept before a new
 // attempt records the erased page.
-TEST_F(DumpFile, RefusedIdentityPageNamesTheRecordItWrote) {
-    update(identity_page_write);
-    EXPECT_EQ(read_file(dump_path), expected_record());
-    ASSERT_EQ(boxes().size(), 1u);
-    expect_identity_page_box(dump_path);
-}
+TEST_F(DumpFile, RefusedIdentityPageNamesTheRecordItWrote) { expect_identity_page_recorded_at(dump_path); }
 
 TEST_F(DumpFile, RefusedIdentityPageNamesTheRecordInTheDocumentsFolder) {
     make_uncreatable(dump_path);
-    update(identity_page_write);
-    EXPECT_EQ(read_file(home_dump_path), expected_record());
-    ASSERT_EQ(boxes().size(), 1u);
-    expect_identity_page_box(home_dump_path);
+    expect_identity_page_recorded_at(home_dump_path);
 }
 
 // Written nowhere: the record's box, then the failure box asks for the

@@ -4,6 +4,8 @@
 // failure box or message 1, 3 or 4 comes up, and shows nothing once the
 // attempt is over; message 7 calls with the information sound, every failure
 // with the error sound, the confirmation with none.
+#include <functional>
+
 #include "app_fixture.h"
 #include "posix/serial_ports.h"
 
@@ -86,50 +88,43 @@ TEST_F(TaskbarButton, CompletedUpdateFollowsTheBarAndCallsWithInformation) {
     EXPECT_EQ(ui::headless::alerts(), std::vector<Alert>{Alert::Information});
 }
 
-TEST_F(TaskbarButton, FailureBoxComesUpRedWithTheErrorSound) {
-    sim::Options options = default_cartridge();
-    options.nak = {'F', 3};  // Block 1, well into the bar
-    attach_cartridge(options);
+// A failure, from the simulated cartridge's fault (none: no port at all), and
+// how the report that ends the attempt begins.
+struct Failure {
+    const char* name;
+    std::function<void(sim::Options&)> fault;
+    bool plain_box;  // rather than a message dialog
+    std::string begins;
+};
+void PrintTo(const Failure& failure, std::ostream* out) { *out << failure.name; }
+
+class EachFailure : public TaskbarButton, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(EachFailure, ComesUpRedWithTheErrorSound) {
+    const Failure& failure = GetParam();
+    if (failure.fault) {
+        sim::Options options = default_cartridge();
+        failure.fault(options);
+        attach_cartridge(options);
+    } else {
+        plat::serial_set_device_path(1, "/dev/nonexistent-port");
+    }
     press();
-    ASSERT_EQ(boxes_up.size(), 1u);
-    EXPECT_GT(boxes_up[0].taskbar.position, 5);
-    expect_failure_shown(boxes_up[0]);
+    const std::vector<Shown>& reports = failure.plain_box ? boxes_up : dialogs;
+    ASSERT_EQ(reports.size(), failure.plain_box ? 1u : 2u);
+    EXPECT_EQ(reports.back().lines.at(0).rfind(failure.begins, 0), 0u) << reports.back().lines.at(0);
+    expect_failure_shown(reports.back());
 }
 
-TEST_F(TaskbarButton, AnotherCartridgeComesUpRedWithTheErrorSound) {
-    sim::Options options = default_cartridge();
-    options.identity_change_after_reads = 1;
-    attach_cartridge(options);
-    press();
-    ASSERT_EQ(boxes_up.size(), 1u);
-    EXPECT_EQ(boxes_up[0].lines.at(0).rfind("Este aparelho não corresponde", 0), 0u);
-    expect_failure_shown(boxes_up[0]);
-}
+const Failure FAILURES[] = {
+    {"FailureBox", [](sim::Options& o) { o.nak = {'F', 3}; }, true,
+     "A atualização não foi concluída: falha na gravação do bloco 1"},
+    {"AnotherCartridge", [](sim::Options& o) { o.identity_change_after_reads = 1; }, true,
+     "Este aparelho não corresponde"},
+    {"Message1", nullptr, false, "Não foi possível abrir a porta serial definida para"},
+    {"Message3", [](sim::Options& o) { o.silent = true; }, false, "Não foi possível comunicar com o aparelho."},
+    {"Message4", [](sim::Options& o) { o.sync_byte = 0x86; }, false, "Esta atualização não pode ser executada neste"},
+};
 
-TEST_F(TaskbarButton, Message1ComesUpRedWithTheErrorSound) {
-    plat::serial_set_device_path(1, "/dev/nonexistent-port");
-    press();
-    ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].lines.at(0), "Não foi possível abrir a porta serial definida para");
-    expect_failure_shown(dialogs[1]);
-}
-
-TEST_F(TaskbarButton, Message3ComesUpRedWithTheErrorSound) {
-    sim::Options options = default_cartridge();
-    options.silent = true;
-    attach_cartridge(options);
-    press();
-    ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].lines.at(0), "Não foi possível comunicar com o aparelho.");
-    expect_failure_shown(dialogs[1]);
-}
-
-TEST_F(TaskbarButton, Message4ComesUpRedWithTheErrorSound) {
-    sim::Options options = default_cartridge();
-    options.sync_byte = 0x86;
-    attach_cartridge(options);
-    press();
-    ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].caption, "Incompatibilidade de Versão");
-    expect_failure_shown(dialogs[1]);
-}
+INSTANTIATE_TEST_SUITE_P(Endings, EachFailure, ::testing::ValuesIn(FAILURES),
+                         [](const auto& info) { return std::string(info.param.name); });
