@@ -21,7 +21,7 @@ constexpr int BYTE_DIRETORIO = 18;             // first module section start
 constexpr char NOME_DUMP[] = "TEXTO2.TXT";     // the record's name in the Documents folder
 
 // What the cartridge holds when the update stops: the box's second sentence.
-enum class Estado { NADA_GRAVADO, INCOMPLETO, SEM_G_FINAL };
+enum class Estado { NADA_GRAVADO, INCOMPLETO, IDENTIDADE_APAGADA, SEM_G_FINAL };
 
 // What one run of the walk carries from step to step.
 struct Gravacao {
@@ -87,19 +87,21 @@ bool grava_modulo(int secao, ui::Control* barra, Gravacao& g) {
 // The identity page image as one line: two digits and "." a byte. A standard
 // user may not create files in C:\, so the same record goes to the Documents
 // folder when ARQUIVO_DUMP cannot be written; a box only when neither can.
-void grava_dump(const uint8_t* imagem) {
+// Where it was written; empty when nowhere.
+std::string grava_dump(const uint8_t* imagem) {
     std::string linha;
     for (int i = 0; i < TAM_PAGINA; ++i) linha += BYTE_PARA_HEX(imagem[i]) + ".";
     linha += "\r\n";
     std::string erro, documentos, erro_documentos;
-    if (plat::write_text_file(ARQUIVO_DUMP, linha, &erro)) return;
+    if (plat::write_text_file(ARQUIVO_DUMP, linha, &erro)) return ARQUIVO_DUMP;
     const bool pasta = plat::documents_file(NOME_DUMP, &documentos, &erro_documentos);
-    if (pasta && plat::write_text_file(documentos, linha, &erro_documentos)) return;
+    if (pasta && plat::write_text_file(documentos, linha, &erro_documentos)) return documentos;
     ui::message_box(std::string("Não foi possível gravar o registro da atualização (") + NOME_DUMP + ")\nem " +
                     ARQUIVO_DUMP + ": " + erro + "\nnem " + (pasta ? "em " + documentos : "na pasta Documentos") +
                     ": " + erro_documentos +
                     ".\n\nO registro é só uma cópia do que foi enviado ao cartucho: o cartucho e o "
                     "resultado da atualização não são afetados.");
+    return "";
 }
 
 const char* texto_causa(CausaFalha causa) {
@@ -107,14 +109,16 @@ const char* texto_causa(CausaFalha causa) {
     case FALHA_RECUSA: return TEXTO_CAUSA_RECUSA;
     case FALHA_SEM_RESPOSTA: return TEXTO_CAUSA_SEM_RESPOSTA;
     case FALHA_RESPOSTA_INCOMPLETA: return TEXTO_CAUSA_INCOMPLETA;
-    case FALHA_ESCRITA: return TEXTO_CAUSA_ESCRITA;
+    case FALHA_PORTA: return TEXTO_CAUSA_PORTA;
     default: return nullptr;
     }
 }
 
-const char* texto_estado(Estado estado) {
+// `registro`: where the identity page's record was written, if anywhere.
+std::string texto_estado(Estado estado, const std::string& registro) {
     switch (estado) {
     case Estado::NADA_GRAVADO: return TEXTO_NADA_GRAVADO;
+    case Estado::IDENTIDADE_APAGADA: return texto_identidade_apagada(registro, NUMERO_SERIE);
     case Estado::SEM_G_FINAL: return TEXTO_SEM_G_FINAL;
     default: return TEXTO_GRAVACAO_INCOMPLETA;
     }
@@ -123,10 +127,11 @@ const char* texto_estado(Estado estado) {
 // An update that stops short says what failed, why, and what the cartridge
 // now holds, before the program ends. Nothing has reached the port since the
 // failed command, so the device layer still holds its cause.
-bool falhou(const std::string& etapa, Estado estado = Estado::INCOMPLETO) {
+bool falhou(TfmATU& janela, const std::string& etapa, Estado estado = Estado::INCOMPLETO,
+            const std::string& registro = "") {
     const char* causa = texto_causa(CAUSA_FALHA());
-    ui::message_box(TEXTO_FALHA + etapa + (causa ? std::string(" (") + causa + ")" : "") + ".\n\n" +
-                    texto_estado(estado));
+    janela.CAIXA_FALHA(TEXTO_FALHA + etapa + (causa ? std::string(" (") + causa + ")" : "") + ".\n\n" +
+                       texto_estado(estado, registro));
     return false;
 }
 
@@ -137,9 +142,9 @@ bool TfmATU::ATUALIZA() {
     Gravacao g;
     std::string texto;
     if (!LE_INFO(texto, g.imagem))
-        return falhou("falha na leitura da identificação do aparelho", Estado::NADA_GRAVADO);
+        return falhou(*this, "falha na leitura da identificação do aparelho", Estado::NADA_GRAVADO);
     if (texto != NUMERO_SERIE) {
-        ui::message_box("Este aparelho não corresponde ao número de série " + NUMERO_SERIE + ".");
+        CAIXA_FALHA("Este aparelho não corresponde ao número de série " + NUMERO_SERIE + ".");
         ui::request_end();
         return false;
     }
@@ -148,12 +153,12 @@ bool TfmATU::ATUALIZA() {
     ui::progress_step_by(pbAND, 1);
 
     for (int32_t base : {BASE_SECAO1, BASE_SECAO2, BASE_SECAO3})
-        if (!grava_secao(base, false, pbAND, g)) return falhou(g.falha);
-    if (!COMANDO_G()) return falhou("falha no comando G após a primeira etapa");
+        if (!grava_secao(base, false, pbAND, g)) return falhou(*this, g.falha);
+    if (!COMANDO_G()) return falhou(*this, "falha no comando G após a primeira etapa");
     espera(PAUSA_APOS_G_MS);
     const int32_t segunda_etapa[] = {BASE_SECAO4, BASE_SECAO5, BASE_SECAO6};
     for (int n = 0; n < 3; ++n)  // section 4 pauses before each of its Pages
-        if (!grava_secao(segunda_etapa[n], n == 0, pbAND, g)) return falhou(g.falha);
+        if (!grava_secao(segunda_etapa[n], n == 0, pbAND, g)) return falhou(*this, g.falha);
     POS_PACOTE = POS_MODULOS;
 
     APAGA_PAGINA(static_cast<uint16_t>(ENDERECO_3));  // results not consulted
@@ -162,27 +167,29 @@ bool TfmATU::ATUALIZA() {
 
     const int sem_teste = secoes_sem_teste(static_cast<int>(LISTA_MODULOS.size()));
     for (int secao = 0; secao < sem_teste || LE_ENTRADA(POS_PACOTE) != MARCA_FIM; ++secao)
-        if (!grava_modulo(secao, pbAND, g)) return falhou(g.falha);
+        if (!grava_modulo(secao, pbAND, g)) return falhou(*this, g.falha);
 
     guarda_16(g.imagem, BYTE_ENDERECO_4, ENDERECO_4);
     guarda_16(g.imagem, g.diretorio, g.bloco);
     ++POS_PACOTE;
 
     if (!GRAVA_PAGINA_HEX(ENDERECO_PAGINA_8080, g.guardado.substr(0, DIGITOS_PAGINA)))
-        return falhou("falha na gravação da página " + hex4(ENDERECO_PAGINA_8080));
+        return falhou(*this, "falha na gravação da página " + hex4(ENDERECO_PAGINA_8080));
 
     g.imagem[BYTE_VERSAO] = NUM_VERSAO;
     guarda_16(g.imagem, BYTE_ENDERECO_3, ENDERECO_3);
     bool resultado = GRAVA_PAGINA(ENDERECO_IDENTIDADE, g.imagem);
-    Estado estado = Estado::INCOMPLETO;
+    Estado estado = Estado::IDENTIDADE_APAGADA;  // its E may have gone through
     if (!resultado) {
         g.falha = "falha na gravação da página de identificação " + hex4(ENDERECO_IDENTIDADE);
     } else if (!(resultado = COMANDO_G())) {
         g.falha = "falha no comando G final";
         estado = Estado::SEM_G_FINAL;  // the identity page was acknowledged
     }
-    grava_dump(g.imagem);  // a record of what was sent, whatever the outcome
-    if (!resultado) return falhou(g.falha, estado);
+    // A record of what was sent, whatever the outcome; written before a
+    // failure box names it.
+    const std::string registro = grava_dump(g.imagem);
+    if (!resultado) return falhou(*this, g.falha, estado, registro);
 
     ui::progress_step_by(pbAND, ui::progress_max(pbAND));
     ui::set_text(lbGG, "Atualização concluída!");

@@ -9,13 +9,18 @@
 bool EM_TENTATIVA = false;
 
 namespace {
-// The 1 ms system timer from the confirmation until the port is released:
-// asked for once and given back once, whichever way the attempt ends.
-struct TemporizadorFino {
-    TemporizadorFino() { plat::fine_system_timer(true); }
-    ~TemporizadorFino() { plat::fine_system_timer(false); }
-    TemporizadorFino(const TemporizadorFino&) = delete;
-    TemporizadorFino& operator=(const TemporizadorFino&) = delete;
+// A request made here and taken back at the end of the block, exactly once,
+// whichever way the attempt leaves it.
+template <typename Pedido>
+class Enquanto {
+public:
+    explicit Enquanto(Pedido pedido) : pedido_(pedido) { pedido_(true); }
+    ~Enquanto() { pedido_(false); }
+    Enquanto(const Enquanto&) = delete;
+    Enquanto& operator=(const Enquanto&) = delete;
+
+private:
+    Pedido pedido_;
 };
 }  // namespace
 
@@ -31,12 +36,17 @@ void TfmATU::sbATUClick() {
     ui::set_cursor(ui::Cursor::Hourglass);
     ui::progress_step_by(pbAND, -ui::progress_max(pbAND));
     if (SHOW_MSG(0)) {
-        TemporizadorFino temporizador;
+        // The 1 ms system timer until the port is released; the task-bar
+        // button shows pbAND until the attempt is over.
+        Enquanto temporizador([](bool sim) { plat::fine_system_timer(sim); });
+        Enquanto barra_de_tarefas([this](bool sim) {
+            ui::taskbar_progress(pbAND, sim ? ui::TaskbarState::Normal : ui::TaskbarState::Off);
+        });
         ui::process_messages();
         if (!CONECTA(NUM_COM)) {
             SHOW_MSG(1);
         } else {
-            plat::keep_awake(true);
+            Enquanto acordado([](bool sim) { plat::keep_awake(sim); });  // released after the port
             uint32_t escritos = 0;
             ESCREVE_PORTA(&BYTE_DESPERTA, 1, escritos);  // not consulted
             plat::sleep_ms(PAUSA_DESPERTA_MS);
@@ -53,7 +63,6 @@ void TfmATU::sbATUClick() {
                 break;
             }
             DESCONECTA();
-            plat::keep_awake(false);
         }
     }
     ui::set_cursor(ui::Cursor::Default);

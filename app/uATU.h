@@ -24,6 +24,13 @@ public:
     int CART_V2(std::string& texto);      // identificacao.cpp
     bool ATUALIZA();                      // atualiza.cpp
 
+    // What an outcome shows outside the window, as it comes up (aviso.cpp):
+    // a failure turns the task-bar button red and calls with the error
+    // sound; success calls with the information sound.
+    void AVISA_FALHA();
+    void AVISA_SUCESSO();
+    void CAIXA_FALHA(const std::string& texto);  // a box that ends the update short
+
     ui::Form* form = nullptr;
     ui::Control* lbATU = nullptr;
     ui::Control* lbDATA = nullptr;

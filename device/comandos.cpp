@@ -178,11 +178,13 @@ bool GRAVA_BLOCO_HEX(uint16_t bloco, const std::string& texto) {
 }
 
 CausaFalha CAUSA_FALHA() {
+    // A wait or a read that failed ended with the exchange's last read: when
+    // the system refused that one, the port is gone, whatever the cartridge did.
     switch (ERRO_COM) {
-    case ERRO_ESCRITA: return FALHA_ESCRITA;
-    case ERRO_TEMPO: return FALHA_SEM_RESPOSTA;
-    case ERRO_TAMANHO_ZERO:
-    case ERRO_LEITURA: return FALHA_RESPOSTA_INCOMPLETA;
+    case ERRO_ESCRITA: return FALHA_PORTA;
+    case ERRO_TEMPO: return LEITURA_RECUSADA ? FALHA_PORTA : FALHA_SEM_RESPOSTA;
+    case ERRO_LEITURA: return LEITURA_RECUSADA ? FALHA_PORTA : FALHA_RESPOSTA_INCOMPLETA;
+    case ERRO_TAMANHO_ZERO: return FALHA_RESPOSTA_INCOMPLETA;
     default: break;
     }
     // A whole reply came. TX_BUF still holds the frame it answered: a D

@@ -5,6 +5,7 @@
 plat::PortHandle PORTA = plat::NO_PORT;
 bool PORTA_ABERTA = false;
 uint32_t ERRO_SO_PORTA = 0;
+bool LEITURA_RECUSADA = false;
 
 namespace {
 constexpr uint8_t BITS_DADOS = 8;
@@ -66,7 +67,8 @@ bool ESCREVE_PORTA(const uint8_t* dados, int n, uint32_t& escritos) {
 
 bool LE_PORTA(int n, uint8_t* buffer, uint32_t& lidos) {
     lidos = 0;
+    LEITURA_RECUSADA = false;
     if (n < 0) return false;
-    return plat::serial_read(PORTA, buffer, static_cast<uint32_t>(n), &lidos) &&
+    return plat::serial_read(PORTA, buffer, static_cast<uint32_t>(n), &lidos, &LEITURA_RECUSADA) &&
            lidos == static_cast<uint32_t>(n);
 }

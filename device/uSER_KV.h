@@ -16,6 +16,9 @@ enum : uint8_t { ABRE_OK = 0, ABRE_SEM_DISPOSITIVO = 1, ABRE_SEM_TIMEOUTS = 2 };
 extern plat::PortHandle PORTA;
 extern bool PORTA_ABERTA;
 extern uint32_t ERRO_SO_PORTA;  // OS error number of the last open that failed, 0 if none
+// The last LE_PORTA failed because the system refused the read (a port gone,
+// a device error), not because the port's time-outs ended it.
+extern bool LEITURA_RECUSADA;
 
 plat::PortHandle ABRE_PORTA(int numero, uint8_t& status);
 bool CONECTA(int numero);
@@ -43,7 +46,7 @@ enum CausaFalha : uint8_t {
     FALHA_RECUSA,               // a whole reply came, without the acknowledgement
     FALHA_SEM_RESPOSTA,         // no complement or no reply within the limit
     FALHA_RESPOSTA_INCOMPLETA,  // length 0, a body cut short, or shorter than the command's reply
-    FALHA_ESCRITA,              // the port did not take a byte of the sync or the frame
+    FALHA_PORTA,                // the port refused a write, or the read that ended the wait
 };
 
 extern uint8_t BYTE_SINC;

@@ -29,7 +29,9 @@ void serial_purge(PortHandle port, uint32_t flags);
 // One transfer, with a transfer record of its own, waited for until the line
 // completes it or the port's time-outs end it. *done is the count moved.
 bool serial_write(PortHandle port, const uint8_t* data, uint32_t count, uint32_t* done);
-bool serial_read(PortHandle port, uint8_t* buffer, uint32_t count, uint32_t* done);
+// *refused: the read failed because the system refused it (a port gone, a
+// device error), not because the time-outs ended it short.
+bool serial_read(PortHandle port, uint8_t* buffer, uint32_t count, uint32_t* done, bool* refused);
 void serial_close(PortHandle port);
 
 }  // namespace plat

@@ -80,6 +80,18 @@ void set_cursor(Cursor cursor);  // application-wide
 Cursor cursor();
 void message_box(const std::string& text);  // plain, modal, OK only
 
+// The program's task-bar button (Windows 7 on; where the shell offers no
+// progress on it, nothing changes). Off shows no progress; otherwise the
+// button shows `bar`'s position against its maximum, from now on step for
+// step, in the normal (green) or the error (red) state.
+enum class TaskbarState { Off, Normal, Error };
+void taskbar_progress(Control* bar, TaskbarState state);
+// Calls the user back to an outcome that is coming up: the system's sound for
+// its kind, once, and, while the program is not in the foreground, a flash of
+// its task-bar button until the program is brought back.
+enum class Alert { Information, Error };
+void alert(Alert kind);
+
 // Forms.
 Control* find_control(Form* form, const char* name);
 void set_caption(Form* form, const std::string& caption);

@@ -47,6 +47,11 @@ struct State {
     std::function<int(Form*)> modal_answer;
     std::function<void()> message_hook;
     std::vector<std::string> message_boxes;
+    std::function<void(const std::string&)> box_hook;
+    Control* taskbar_bar = nullptr;
+    TaskbarState taskbar_state = TaskbarState::Off;
+    std::vector<headless::Taskbar> taskbar_log;
+    std::vector<Alert> alerts;
 };
 
 State& state() {
@@ -66,6 +71,13 @@ bool takes_input(Control* control) {
 
 void fire(const std::function<void()>& handler) {
     if (handler) handler();
+}
+
+// The task-bar button shows the bar anew: a request, or a step of its bar.
+void show_taskbar(Control* stepped) {
+    State& s = state();
+    if (stepped && (stepped != s.taskbar_bar || s.taskbar_state == TaskbarState::Off)) return;
+    s.taskbar_log.push_back(headless::taskbar());
 }
 
 }  // namespace
@@ -106,7 +118,18 @@ void request_end() { state().end = true; }
 bool end_requested() { return state().end; }
 void set_cursor(Cursor cursor) { state().cursor = cursor; }
 Cursor cursor() { return state().cursor; }
-void message_box(const std::string& text) { state().message_boxes.push_back(text); }
+void message_box(const std::string& text) {
+    state().message_boxes.push_back(text);
+    if (state().box_hook) state().box_hook(text);
+}
+
+void taskbar_progress(Control* bar, TaskbarState taskbar_state) {
+    state().taskbar_bar = bar;
+    state().taskbar_state = taskbar_state;
+    show_taskbar(nullptr);
+}
+
+void alert(Alert kind) { state().alerts.push_back(kind); }
 
 Control* find_control(Form* form, const char* name) {
     for (auto& control : form->controls)
@@ -164,6 +187,7 @@ void progress_set_max(Control* bar, int max) {
         bar->position = bar->max;
         bar->log.push_back(bar->position);
     }
+    show_taskbar(bar);
 }
 
 int progress_max(Control* bar) { return bar->max; }
@@ -171,6 +195,7 @@ int progress_max(Control* bar) { return bar->max; }
 void progress_step_by(Control* bar, int delta) {
     bar->position = content::stepped(bar->position, delta, bar->max);
     bar->log.push_back(bar->position);
+    show_taskbar(bar);
 }
 
 int progress_position(Control* bar) { return bar->position; }
@@ -202,6 +227,16 @@ void close(Form* form) {
 void set_modal_answer(std::function<int(Form*)> answer) { state().modal_answer = std::move(answer); }
 void set_message_hook(std::function<void()> hook) { state().message_hook = std::move(hook); }
 std::vector<std::string>& message_boxes() { return state().message_boxes; }
+void set_box_hook(std::function<void(const std::string&)> hook) { state().box_hook = std::move(hook); }
+
+Taskbar taskbar() {
+    const State& s = state();
+    if (s.taskbar_state == TaskbarState::Off || !s.taskbar_bar) return {};
+    return {s.taskbar_state, s.taskbar_bar->position, s.taskbar_bar->max};
+}
+
+std::vector<Taskbar>& taskbar_log() { return state().taskbar_log; }
+std::vector<Alert>& alerts() { return state().alerts; }
 std::vector<int>& progress_log(Control* bar) { return bar->log; }
 void reset() { state() = State(); }
 

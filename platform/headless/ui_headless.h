@@ -25,6 +25,21 @@ void set_modal_answer(std::function<int(Form*)> answer);
 // Called on every process_messages(), to act "while the event loop runs".
 void set_message_hook(std::function<void()> hook);
 std::vector<std::string>& message_boxes();  // texts of message_box calls
+// Called while a message box is up, with its text (after it was recorded).
+void set_box_hook(std::function<void(const std::string&)> hook);
+
+// What the task-bar button shows: its state and, unless Off, the bar's
+// position and maximum (0 and 0 when Off).
+struct Taskbar {
+    TaskbarState state = TaskbarState::Off;
+    int position = 0, max = 0;
+    bool operator==(const Taskbar& other) const {
+        return state == other.state && position == other.position && max == other.max;
+    }
+};
+Taskbar taskbar();                   // as it is now
+std::vector<Taskbar>& taskbar_log();  // what it showed after every request, in order
+std::vector<Alert>& alerts();         // every alert, in order
 std::vector<int>& progress_log(Control* bar);  // every position the bar took
 void reset();  // forgets every form and hook; before each test
 

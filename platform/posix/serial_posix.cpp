@@ -166,10 +166,14 @@ bool serial_write(PortHandle port, const uint8_t* data, uint32_t count, uint32_t
     return true;
 }
 
-bool serial_read(PortHandle port, uint8_t* buffer, uint32_t count, uint32_t* done) {
+bool serial_read(PortHandle port, uint8_t* buffer, uint32_t count, uint32_t* done, bool* refused) {
     *done = 0;
+    *refused = false;
     auto it = port_timeouts.find(port);
-    if (it == port_timeouts.end()) return false;
+    if (it == port_timeouts.end()) {
+        *refused = true;  // no such port
+        return false;
+    }
     const LineTimeouts& limits = it->second;
     const Clock::time_point start = Clock::now();
     Clock::time_point total_end;
@@ -201,10 +205,11 @@ bool serial_read(PortHandle port, uint8_t* buffer, uint32_t count, uint32_t* don
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR) && !line_gone(p)) continue;
-        // Hang-up (EOF, EIO, POLLHUP) or a failed poll: the read fails, but only
-        // when its time is up, as it would on a silent line, so that a caller
-        // polling with short reads never spins.
+        // Hang-up (EOF, EIO, POLLHUP) or a failed poll: the system refused the
+        // read. It fails only when its time is up, as on a silent line, so that
+        // a caller polling with short reads never spins.
         if (has_end) sleep_until(end);
+        *refused = true;
         return false;
     }
     return true;

@@ -16,26 +16,30 @@ std::map<PortHandle, HANDLE> port_mutexes;
 HANDLE handle_of(PortHandle port) { return reinterpret_cast<HANDLE>(port); }
 
 // A transfer already started with `record`: wait for it without a limit (the
-// port's time-outs end it) and fetch the count without waiting again.
-uint32_t wait_for_transfer(HANDLE port, OVERLAPPED& record) {
-    if (WaitForSingleObject(record.hEvent, INFINITE) != WAIT_OBJECT_0) return 0;
-    DWORD moved = 0;
-    if (!GetOverlappedResult(port, &record, &moved, FALSE)) return 0;
-    return moved;
+// port's time-outs end it) and fetch the count without waiting again. False
+// when the system failed it rather than completing it, fully or short.
+bool wait_for_transfer(HANDLE port, OVERLAPPED& record, uint32_t* moved) {
+    DWORD count = 0;
+    const bool completed = WaitForSingleObject(record.hEvent, INFINITE) == WAIT_OBJECT_0 &&
+                           GetOverlappedResult(port, &record, &count, FALSE);
+    *moved = completed ? count : 0;
+    return completed;
 }
 
 // One write or read with a zeroed transfer record and a manual-reset event of
-// its own, created signalled, both gone before this returns.
+// its own, created signalled, both gone before this returns. *refused: the
+// system failed it (at once, or while it was pending).
 template <typename Start>
-bool transfer(PortHandle port, uint32_t count, uint32_t* done, Start start) {
+bool transfer(PortHandle port, uint32_t count, uint32_t* done, bool* refused, Start start) {
     *done = 0;
+    *refused = true;
     OVERLAPPED record{};
     record.hEvent = CreateEventA(NULL, TRUE, TRUE, NULL);
     if (record.hEvent == NULL) return false;
-    bool started = start(handle_of(port), &record) || GetLastError() == ERROR_IO_PENDING;
-    if (started) *done = wait_for_transfer(handle_of(port), record);
+    const bool started = start(handle_of(port), &record) || GetLastError() == ERROR_IO_PENDING;
+    *refused = !(started && wait_for_transfer(handle_of(port), record, done));
     CloseHandle(record.hEvent);
-    return started && *done == count;
+    return !*refused && *done == count;
 }
 
 }  // namespace
@@ -102,13 +106,14 @@ void serial_purge(PortHandle port, uint32_t flags) {
 }
 
 bool serial_write(PortHandle port, const uint8_t* data, uint32_t count, uint32_t* done) {
-    return transfer(port, count, done, [&](HANDLE h, OVERLAPPED* record) {
+    bool refused = false;  // every failed write is the port's
+    return transfer(port, count, done, &refused, [&](HANDLE h, OVERLAPPED* record) {
         return WriteFile(h, data, count, NULL, record) != FALSE;
     });
 }
 
-bool serial_read(PortHandle port, uint8_t* buffer, uint32_t count, uint32_t* done) {
-    return transfer(port, count, done, [&](HANDLE h, OVERLAPPED* record) {
+bool serial_read(PortHandle port, uint8_t* buffer, uint32_t count, uint32_t* done, bool* refused) {
+    return transfer(port, count, done, refused, [&](HANDLE h, OVERLAPPED* record) {
         return ReadFile(h, buffer, count, NULL, record) != FALSE;
     });
 }

@@ -60,6 +60,8 @@ struct App {
     bool end = false;
     Cursor cursor = Cursor::Default;
     int dpi = 96;
+    Control* taskbar_bar = nullptr;  // the bar the task-bar button shows, unless Off
+    TaskbarState taskbar_state = TaskbarState::Off;
 };
 App& app();
 
@@ -90,6 +92,12 @@ bool takes_input(HWND hwnd);  // it and every window around it are enabled
 
 // Contents (ui_win32_content.cpp).
 void show_lines(Control* memo);  // WM_SHOW_LINES
+
+// The task-bar button (ui_win32_taskbar.cpp).
+void taskbar_init();  // in app_init, once the application window exists
+// A message to the application window about its button: true when it was one.
+bool taskbar_message(UINT msg, WPARAM wp);
+void taskbar_follow(Control* bar);  // the bar's position or maximum changed
 
 }  // namespace win32
 }  // namespace ui

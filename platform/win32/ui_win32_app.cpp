@@ -30,6 +30,7 @@ void forward_activation() {
 }
 
 LRESULT CALLBACK app_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (taskbar_message(msg, wp)) return 0;
     switch (msg) {
     case WM_ACTIVATE:
         // Chosen in the task bar or with Alt+Tab: the form takes over, once
@@ -124,6 +125,7 @@ void app_init() {
     app().window = CreateWindowExW(0, APP_CLASS, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                    GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
                                    0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    taskbar_init();
 }
 
 void app_set_title(const std::string& title) {

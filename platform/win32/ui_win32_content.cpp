@@ -22,7 +22,11 @@ void show_lines_soon(Control* memo) {
     if (!memo->lines_posted) show_lines(memo);
 }
 
-void show_position(Control* bar) { SendMessageW(bar->hwnd, PBM_SETPOS, bar->position, 0); }
+// The bar and, when it is the one shown there, the task-bar button.
+void show_position(Control* bar) {
+    SendMessageW(bar->hwnd, PBM_SETPOS, bar->position, 0);
+    taskbar_follow(bar);
+}
 
 }  // namespace
 

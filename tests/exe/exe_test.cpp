@@ -17,9 +17,10 @@ const std::string EXE = DIST_DIR "/pATU.exe";
 // Each for a reason: the Win32 API proper (KERNEL32, USER32, GDI32); the
 // progress bar and visual styles (COMCTL32); mingw-w64's C runtime, a part of
 // every Windows (msvcrt); 1 ms timer resolution during an update (WINMM); the
-// Documents folder, where the dump file goes when C:\ is closed (SHELL32).
-const std::set<std::string> WINDOWS_7_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",  "COMCTL32.DLL",
-                                              "MSVCRT.DLL",   "WINMM.DLL",  "SHELL32.DLL"};
+// Documents folder, where the dump file goes when C:\ is closed (SHELL32); COM,
+// which makes the task-bar button's progress interface (OLE32).
+const std::set<std::string> WINDOWS_7_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL",   "COMCTL32.DLL",
+                                              "MSVCRT.DLL",   "WINMM.DLL",  "SHELL32.DLL", "OLE32.DLL"};
 
 // Entry points of those DLLs that came after Windows 7 and that a toolchain's
 // runtime or a newer header is likeliest to bring in.

@@ -21,10 +21,12 @@ sim::Options AppTest::default_cartridge() {
     return options;
 }
 
+std::string AppTest::record_path() { return ::testing::TempDir() + "TEXTO2_" + std::to_string(getpid()) + ".TXT"; }
+
 void AppTest::SetUp() {
     ui::headless::reset();
     plat::set_fast_forward(true);
-    dump_path = ::testing::TempDir() + "TEXTO2_" + std::to_string(getpid()) + ".TXT";
+    dump_path = record_path();
     std::remove(dump_path.c_str());
     ARQUIVO_DUMP = dump_path;
     // A home of the test's own: the record's second place must not be the user's.
@@ -38,8 +40,12 @@ void AppTest::SetUp() {
     NUMERO_SERIE.clear();
     BYTE_SINC = 0;
     EM_TENTATIVA = false;
+    ui::headless::set_box_hook([this](const std::string& text) {
+        boxes_up.push_back({"", {text}, true, false, ui::headless::taskbar(), ui::headless::alerts()});
+    });
     ui::headless::set_modal_answer([this](ui::Form* form) {
-        Shown shown{ui::caption(form), {}, ui::enabled(fmMSG->Button1), ui::enabled(fmMSG->Button2)};
+        Shown shown{ui::caption(form),          {}, ui::enabled(fmMSG->Button1), ui::enabled(fmMSG->Button2),
+                    ui::headless::taskbar(), ui::headless::alerts()};
         for (int i = 0; i < ui::memo_line_count(fmMSG->Memo1); ++i)
             shown.lines.push_back(ui::memo_line(fmMSG->Memo1, i));
         dialogs.push_back(shown);

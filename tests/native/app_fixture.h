@@ -14,6 +14,10 @@
 #include "uATU.h"
 
 class AppTest : public ::testing::Test {
+public:
+    static std::string record_path();  // ARQUIVO_DUMP of every test: dump_path
+    static constexpr const char* IDENTITY = "3012AB0F";  // the identity text of default_cartridge()
+
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -32,13 +36,18 @@ protected:
     // with its one enabled button.
     void press_update(bool confirm = true);
 
+    // A dialog or a box as it came up, with what the task-bar button showed
+    // and the alerts made so far.
     struct Shown {
         std::string caption;
         std::vector<std::string> lines;
         bool ok_enabled, cancel_enabled;
+        ui::headless::Taskbar taskbar;
+        std::vector<ui::Alert> alerts;
     };
     std::vector<Shown> dialogs;           // every message dialog that came up
-    std::vector<std::string>& boxes();    // every plain message box
+    std::vector<Shown> boxes_up;          // every plain message box, its text as the one line
+    std::vector<std::string>& boxes();    // every plain message box's text
     std::string dump_path;                // where the identity page image goes
     std::string home_dump_path;           // TEXTO2.TXT in the test's own home (the Documents folder)
     std::unique_ptr<sim::Simulator> cartridge;

@@ -53,6 +53,65 @@ TEST_F(Attempt, PortThatCannotBeOpenedGivesMessage1) {
     EXPECT_FALSE(ui::end_requested());
 }
 
+// Another program held the port: message 1. Once it lets go, the next
+// attempt on the same port opens it and updates: the failed open kept
+// nothing of it.
+TEST_F(Attempt, PortHeldElsewhereGivesMessage1ThenTheSamePortUpdates) {
+    start_program(pkggen::make_package(pkggen::small_shape()));
+    sim::Simulator& cartridge = attach_cartridge();
+    uint32_t error = 0;
+    plat::PortHandle other = plat::serial_open(1, &error);
+    ASSERT_GE(other, 0) << error;
+    press_update();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].lines.at(0), "Não foi possível abrir a porta serial definida para");
+    EXPECT_TRUE(cartridge.bytes_received().empty());
+    plat::serial_close(other);
+
+    press_update();
+    ASSERT_EQ(dialogs.size(), 4u);
+    EXPECT_EQ(dialogs[3].lines.at(0), "Atualização concluída com sucesso!!");
+    EXPECT_TRUE(anything_written(cartridge));
+    EXPECT_FALSE(PORTA_ABERTA);
+}
+
+// The hourglass from the press until identification ends, the arrow while a
+// message is up and once the attempt is over: here through message 4 (found
+// at the second sync byte), then a whole update.
+TEST_F(Attempt, HourglassUntilIdentificationEndsArrowAfterTheAttempt) {
+    start_program(pkggen::make_package(pkggen::small_shape()));
+    sim::Options other_generation = default_cartridge();
+    other_generation.sync_byte = 0x86;
+    sim::Simulator other_cartridge(other_generation);
+    std::string error;
+    ASSERT_TRUE(other_cartridge.start(&error)) << error;
+    plat::serial_set_device_path(1, other_cartridge.slave_path());
+    attach_cartridge(default_cartridge(), 2);
+    std::vector<ui::Cursor> while_running;
+    ui::headless::set_message_hook([&] { while_running.push_back(ui::cursor()); });
+
+    press_update();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].caption, "Incompatibilidade de Versão");
+    // After the confirmation, between the first sync byte and the others, and
+    // once identification ended.
+    EXPECT_EQ(while_running,
+              (std::vector<ui::Cursor>{ui::Cursor::Hourglass, ui::Cursor::Hourglass, ui::Cursor::Default}));
+    EXPECT_EQ(ui::cursor(), ui::Cursor::Default);
+
+    while_running.clear();
+    ui::headless::click(control("pnCOM2"));
+    press_update();
+    ASSERT_EQ(dialogs.size(), 4u);
+    EXPECT_EQ(dialogs[3].lines.at(0), "Atualização concluída com sucesso!!");
+    // After the confirmation; then identification found the cartridge at once,
+    // and the update runs under the arrow.
+    ASSERT_GT(while_running.size(), 20u);
+    EXPECT_EQ(while_running[0], ui::Cursor::Hourglass);
+    for (size_t i = 1; i < while_running.size(); ++i) ASSERT_EQ(while_running[i], ui::Cursor::Default) << i;
+    EXPECT_EQ(ui::cursor(), ui::Cursor::Default);
+}
+
 TEST_F(Attempt, SilentCartridgeGivesMessage3AndFreesThePort) {
     start_program(pkggen::make_package(pkggen::small_shape()));
     sim::Options options = default_cartridge();

@@ -35,6 +35,9 @@ using namespace failure_box;
 
 const std::string MISMATCH_BOX = "Este aparelho não corresponde ao número de série 3012AB0F.";
 
+// The identity page's state, its record written where every test writes it.
+std::string identity_state() { return identity_maybe_erased(AppTest::record_path(), AppTest::IDENTITY); }
+
 // What the user is left with.
 enum class Ending {
     completed,  // message 7, the whole package in the cartridge, the program ends
@@ -198,9 +201,13 @@ const Row ROWS[] = {
     {"NakAtTheFirstG", [](sim::Options& o) { o.nak = {'G', 1}; }, Ending::failure,
      failure_box::text("falha no comando G após a primeira etapa", REFUSED), 0, 3},
     // Once the identity page is acknowledged only the final G is missing; the
-    // identity page itself leaves the update incomplete. Both write the dump.
+    // identity page itself, erased before its W, may be lost: the box names
+    // its record, which both write.
     {"NakAtTheIdentityPage", [](sim::Options& o) { o.nak = {'W', 11}; }, Ending::failure,
-     failure_box::text("falha na gravação da página de identificação 8000", REFUSED), 0, 3, true},
+     failure_box::text("falha na gravação da página de identificação 8000", REFUSED, identity_state()), 0, 3, true},
+    {"StallAtTheIdentityPage", [](sim::Options& o) { o.stall = {'W', 11}; }, Ending::failure,
+     failure_box::text("falha na gravação da página de identificação 8000", NO_ANSWER, identity_state()), 4.9, 7.5,
+     true},
     {"NakAtTheFinalG", [](sim::Options& o) { o.nak = {'G', 2}; }, Ending::failure,
      failure_box::text("falha no comando G final", REFUSED, ALL_WRITTEN), 0, 3, true},
     // A D's acknowledgement is not looked at: the two bytes of a NAK hold no
@@ -234,9 +241,10 @@ const Row ROWS[] = {
     // Another cartridge put in place after identification: nothing is written.
     {"IdentitySwap", [](sim::Options& o) { o.identity_change_after_reads = 1; }, Ending::mismatch, "", 0, 3},
     // The line pulled between the two halves of a Block: the reply wait runs
-    // out, the Block is named, and the port is closed.
+    // out on reads the system refuses, the Block is named with the port as the
+    // cause, and the port is closed.
     {"HangUpInsideABlock", [](sim::Options& o) { o.hang_up = {'F', 4}; }, Ending::failure,
-     failure_box::text("falha na gravação do bloco 1", NO_ANSWER), 4.9, 7.5},
+     failure_box::text("falha na gravação do bloco 1", PORT_REFUSED), 4.9, 7.5},
     // The line pulled at the first erase before the module area: its reply
     // wait runs out unconsulted, and the port then takes no byte of the
     // second erase nor of the first Block.
@@ -273,16 +281,17 @@ private:
     std::thread thread_;
 };
 
-// The failure box after a hang-up on this frame, whose reply then never
-// comes. The erases before the module area are not consulted, so the first
-// Block is the step that fails there, on a port that takes no more bytes.
+// The failure box after a hang-up on this frame: the system refuses every
+// read of its reply, so the cause is the port's. The erases before the module
+// area are not consulted, so the first Block is the step that fails there, on
+// a port that takes no more bytes.
 std::string box_after_hang_up_at(const sim::LogEntry& frame, bool last_command) {
     switch (frame.command) {
-    case 'D': return failure_box::text("falha na leitura da identificação do aparelho", NO_ANSWER, NOTHING_WRITTEN);
+    case 'D': return failure_box::text("falha na leitura da identificação do aparelho", PORT_REFUSED, NOTHING_WRITTEN);
     case 'G':
-        return last_command ? failure_box::text("falha no comando G final", NO_ANSWER, ALL_WRITTEN)
-                            : failure_box::text("falha no comando G após a primeira etapa", NO_ANSWER);
-    case 'F': return failure_box::text("falha na gravação do bloco " + std::to_string(frame.address), NO_ANSWER);
+        return last_command ? failure_box::text("falha no comando G final", PORT_REFUSED, ALL_WRITTEN)
+                            : failure_box::text("falha no comando G após a primeira etapa", PORT_REFUSED);
+    case 'F': return failure_box::text("falha na gravação do bloco " + std::to_string(frame.address), PORT_REFUSED);
     case 'E':
         if (frame.address == 0xB600 || frame.address == 0xA700)
             return failure_box::text("falha na gravação do bloco 0", PORT_REFUSED);
@@ -290,8 +299,8 @@ std::string box_after_hang_up_at(const sim::LogEntry& frame, bool last_command) 
     default: break;
     }
     if (frame.address == ENDERECO_IDENTIDADE)
-        return failure_box::text("falha na gravação da página de identificação 8000", NO_ANSWER);
-    return failure_box::text("falha na gravação da página " + hex4(frame.address), NO_ANSWER);
+        return failure_box::text("falha na gravação da página de identificação 8000", PORT_REFUSED, identity_state());
+    return failure_box::text("falha na gravação da página " + hex4(frame.address), PORT_REFUSED);
 }
 
 }  // namespace
@@ -299,8 +308,8 @@ std::string box_after_hang_up_at(const sim::LogEntry& frame, bool last_command) 
 // The line pulled at every command of the update in turn. Each time the
 // program ends cleanly: the hung-up frame is the last thing on the line,
 // identification gives message 3 and any later command the failure box
-// naming its step, the port is closed; and a fresh start of the program on a
-// fresh cartridge then completes the update.
+// naming its step and the port, the port is closed; and a fresh start of the
+// program on a fresh cartridge then completes the update.
 TEST_F(FaultMatrix, HangUpAtEveryCommandEndsCleanly) {
     start_program(package);
     attach_cartridge();

@@ -144,7 +144,7 @@ protected:
             }
         texts.insert(texts.end(), catalogue.begin(), catalogue.end());
         texts.insert(texts.end(), {TEXTO_CAUSA_RECUSA, TEXTO_CAUSA_SEM_RESPOSTA, TEXTO_CAUSA_INCOMPLETA,
-                                   TEXTO_CAUSA_ESCRITA});
+                                   TEXTO_CAUSA_PORTA});
     }
 
     // A fresh start of the program on `package` and one press of "Atualiza",
@@ -165,24 +165,31 @@ protected:
         texts.push_back(ui::text(control("lbGG")));
     }
 
-    // The runs: a whole update whose record finds neither of its places
-    // writable, a refusal at each step of the update, another cartridge put
-    // in place, a damaged package.
-    void run_every_ending() {
-        const std::vector<std::string> package = pkggen::make_package(pkggen::small_shape());
-        // The record's first place named as on Windows, in a folder of our
-        // own, and both places folders, so that neither can be created.
+    // A run whose record finds neither of its places writable: the first one
+    // named as on Windows, in a folder of our own, and both places folders.
+    void run_without_a_record(const std::vector<std::string>& package, sim::Options options) {
         const std::string folder = ::testing::TempDir() + "guide_" + std::to_string(getpid());
         std::filesystem::create_directories(folder + "/C:\\TEXTO2.TXT");
         char* cwd = getcwd(nullptr, 0);
         ASSERT_EQ(chdir(folder.c_str()), 0);
-        run(package, default_cartridge(), [this] {
+        run(package, options, [this] {
             ARQUIVO_DUMP = "C:\\TEXTO2.TXT";
             ASSERT_EQ(mkdir(home_dump_path.c_str(), 0755), 0);
         });
         ASSERT_EQ(chdir(cwd), 0);
         free(cwd);
         std::filesystem::remove_all(folder);
+    }
+
+    // The runs: a whole update and a refused identity page whose records find
+    // neither of their places writable, a refusal at each step of the update,
+    // another cartridge put in place, a damaged package.
+    void run_every_ending() {
+        const std::vector<std::string> package = pkggen::make_package(pkggen::small_shape());
+        run_without_a_record(package, default_cartridge());
+        sim::Options identity_page_refused = default_cartridge();
+        identity_page_refused.nak = {'W', 11};
+        run_without_a_record(package, identity_page_refused);
 
         // The small package: D D, then E W per Page (9, G after the fourth),
         // E E, F F per Block, E W at 0x8080, E W at 0x8000, G.
@@ -256,8 +263,9 @@ TEST_F(Guide, EveryMessageAndEveryKindOfBoxIsQuoted) {
     run_every_ending();
     const std::vector<Quote> quotes = quotes_in(guide_lines());
     for (const std::string& message : catalogue) EXPECT_TRUE(quoted(message, quotes, true)) << message;
-    // One box a run: the record's, a failure at each of seven steps, the
-    // other cartridge's, the damaged package's.
-    EXPECT_EQ(boxes_shown.size(), 10u);
+    // One box a run: the record's, the record's and the identity page's, a
+    // failure at each of seven steps, the other cartridge's, the damaged
+    // package's.
+    EXPECT_EQ(boxes_shown.size(), 12u);
     for (const std::string& box : boxes_shown) EXPECT_TRUE(quoted(box, quotes, false)) << box;
 }

@@ -1,5 +1,8 @@
 // Loader commands on the wire: exact frames, the handshake, and which replies
 // the host accepts.
+#include <sys/ioctl.h>
+#include <termios.h>
+
 #include <cstring>
 
 #include "loader_fixture.h"
@@ -362,7 +365,47 @@ TEST_F(LoaderTest, PulledLineIsAPortThatTakesNoBytes) {
     peer.hang_up();
     EXPECT_FALSE(COMANDO_G());
     EXPECT_EQ(ERRO_COM, ERRO_ESCRITA);
-    EXPECT_EQ(CAUSA_FALHA(), FALHA_ESCRITA);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_PORTA);
+}
+
+// The port stops taking bytes once the complement is on its way (its output
+// suspended, as a stuck adapter's), and is gone once the host has read the
+// complement: the write of the frame fails after the handshake, and the cause
+// is the port's.
+TEST_F(LoaderTest, FrameThePortRefusesAfterTheComplementIsThePorts) {
+    Bytes line;
+    peer.play([&](PtyPeer& p) {
+        line = p.read(1, PEER_WAIT_MS);
+        tcflow(p.slave_fd(), TCOOFF);
+        p.write({0x78});
+        int unread = 1;
+        for (const auto start = Clock::now(); unread > 0 && ms_since(start) < PEER_WAIT_MS;)
+            if (ioctl(p.slave_fd(), FIONREAD, &unread) != 0) break;
+        line = concat(line, p.read_until_quiet(QUIET_MS));
+        p.hang_up();
+    });
+    EXPECT_FALSE(COMANDO_G());
+    peer.join();
+    EXPECT_EQ(line, Bytes{0x87});  // the sync byte, and nothing of the frame
+    EXPECT_EQ(ERRO_COM, ERRO_ESCRITA);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_PORTA);
+}
+
+// The port goes away once the frame is in (an adapter pulled while the reply
+// is awaited): the system refuses every read, the wait goes on to its limit
+// as on a silent line, and the cause is the port's, not the cartridge's.
+TEST_F(LoaderTest, ReplyWaitOnAPortGoneIsThePorts) {
+    peer.play([&](PtyPeer& p) {
+        take_frame(p);
+        p.hang_up();
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));  // refused reads meanwhile
+        plat::advance_ticks(LIMITE_ESPERA_MS + 1);
+    });
+    EXPECT_FALSE(APAGA_PAGINA(0x8000));
+    peer.join();
+    EXPECT_EQ(ERRO_COM, ERRO_TEMPO);
+    EXPECT_TRUE(LEITURA_RECUSADA);
+    EXPECT_EQ(CAUSA_FALHA(), FALHA_PORTA);
 }
 
 TEST_F(LoaderTest, BytesLeftOnTheLineAreDroppedBeforeTheHandshake) {

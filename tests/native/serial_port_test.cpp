@@ -159,6 +159,7 @@ TEST_F(PortaTest, OneByteReadOnASilentLineFailsAfter100ms) {
     EXPECT_FALSE(LE_PORTA(1, buffer, got));
     const double ms = ms_since(start);
     EXPECT_EQ(got, 0u);
+    EXPECT_FALSE(LEITURA_RECUSADA);  // its time-outs ended it
     EXPECT_GE(ms, 99);
     EXPECT_LT(ms, 180);
 }
@@ -187,6 +188,7 @@ TEST_F(PortaTest, ThreeOfFiveBytesEndTheRead100msAfterTheThird) {
     EXPECT_FALSE(LE_PORTA(5, buffer, got));
     const double ms = ms_since(start);
     EXPECT_EQ(got, 3u);
+    EXPECT_FALSE(LEITURA_RECUSADA);
     EXPECT_EQ(Bytes(buffer, buffer + 3), (Bytes{0x31, 0x32, 0x33}));
     // Not at 100 ms (the gap rule starts with the first byte), not at 500 ms.
     EXPECT_GE(ms, 295);
@@ -215,7 +217,9 @@ TEST_F(PortaTest, TricklingBytesAreCutAt100msPerByteInAll) {
     EXPECT_LT(ms, 650);
 }
 
-TEST_F(PortaTest, ReadOnAHungUpLineFailsOnlyWhenItsTimeIsUp) {
+// The system refuses the read, and says so, but the read fails only when its
+// time is up.
+TEST_F(PortaTest, ReadOnAHungUpLineIsRefusedOnlyWhenItsTimeIsUp) {
     ASSERT_TRUE(CONECTA(PORTA_TESTE));
     peer.hang_up();
     uint8_t buffer[3];
@@ -223,9 +227,11 @@ TEST_F(PortaTest, ReadOnAHungUpLineFailsOnlyWhenItsTimeIsUp) {
     auto start = Clock::now();
     EXPECT_FALSE(LE_PORTA(1, buffer, got));
     EXPECT_EQ(got, 0u);
+    EXPECT_TRUE(LEITURA_RECUSADA);
     EXPECT_GE(ms_since(start), 99);  // no instant failure for a polling caller to spin on
     start = Clock::now();
     EXPECT_FALSE(LE_PORTA(3, buffer, got));
+    EXPECT_TRUE(LEITURA_RECUSADA);
     EXPECT_GE(ms_since(start), 299);
 }
 

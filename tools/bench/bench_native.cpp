@@ -171,6 +171,7 @@ int main(int argc, char** argv) {
     m.peak_rss_detail = "ru_maxrss of the program's process";
     m.to_package_ms = v["shown"] - spawned;
     m.pass_ms = v["pass"];
+    m.adapter_table = !m.paced && m.latency_ms == 0;
     if (strace_file.empty()) {
         bench::report(m, *cartridge, stages_file);
         return m.completed ? 0 : 1;

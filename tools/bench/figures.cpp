@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
@@ -107,7 +108,52 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
+// "149 703 ms, 2 min 30 s".
+std::string minutes(double ms) {
+    const long s = std::lround(ms / 1000);
+    char text[32];
+    std::snprintf(text, sizeof text, ", %ld min %02ld s", s / 60, s % 60);
+    return thousands(ms) + " ms" + text;
+}
+
+// The update's time behind USB adapters of each write cost and latency timer,
+// and on a built-in port; with no write cost, to set against the paced runs.
+void adapter_table(const std::vector<sim::LogEntry>& log, long write_calls) {
+    long frame_bytes = 0;
+    for (const sim::LogEntry& e : log) frame_bytes += static_cast<long>(e.frame.size());
+    std::printf("  update time behind an adapter, worked out from %ld write calls (1 wake byte, %zu sync bytes,\n"
+                "  %ld frame bytes) and %zu exchanges:\n",
+                write_calls, log.size(), frame_bytes, log.size());
+    std::printf("    %-40s %24s %24s\n", "per write call", "latency timer 1 ms", "latency timer 16 ms");
+    for (const double call : {0.125, 0.5, 1.0})
+        std::printf("    %-40s %24s %24s\n", (fixed(call, 3) + " ms").c_str(),
+                    minutes(time_behind_adapter(log, write_calls, call, 1)).c_str(),
+                    minutes(time_behind_adapter(log, write_calls, call, 16)).c_str());
+    std::printf("    %-40s %24s %24s\n    %-40s %24s\n", "0 ms (as on the pty of the paced runs)",
+                minutes(time_behind_adapter(log, write_calls, 0, 1)).c_str(),
+                minutes(time_behind_adapter(log, write_calls, 0, 16)).c_str(), "0 ms, no adapter",
+                minutes(time_behind_adapter(log, write_calls, 0, 0)).c_str());
+    std::printf("    %-40s %24s\n", "built-in port (each write waits a byte)",
+                minutes(time_behind_adapter(log, write_calls, BYTE_MS, 0)).c_str());
+}
+
 }  // namespace
+
+double time_behind_adapter(const std::vector<sim::LogEntry>& log, long write_calls, double call_ms,
+                           double latency_ms) {
+    double total = static_cast<double>(write_calls) * call_ms;
+    for (const Piece& p : pieces_of(log, false)) total += p.pauses_ms;
+    for (const sim::LogEntry& e : log) {
+        const double frame = static_cast<double>(e.frame.size());
+        total += 2 * BYTE_MS + latency_ms;  // the sync byte out, its complement back and held
+        // The frame's last byte is in once the line has sent them all, or a
+        // byte's time after the last write when the writes are the slower.
+        const double frame_in = std::max(frame * call_ms + BYTE_MS, call_ms + frame * BYTE_MS);
+        const double reply_in = frame_in + reply_bytes(e) * BYTE_MS + latency_ms;
+        total += std::max(0.0, reply_in - frame * call_ms - REPLY_PAUSE_MS);
+    }
+    return total;
+}
 
 double now_ms() {
     using namespace std::chrono;
@@ -212,6 +258,7 @@ void report(const Measured& m, const sim::Simulator& cartridge, const std::strin
         line("above that floor per exchange", fixed((wall - floor_here) / f.exchanges, 1) + " ms",
              std::to_string(f.exchanges) + " exchanges");
     }
+    if (m.adapter_table) adapter_table(log, f.bytes_to_cartridge);
     line("host CPU, user+system", thousands(m.cpu_ms) + " ms", m.cpu_detail);
     line("CPU share of the wall", fixed(100.0 * m.cpu_ms / wall, 2) + " %");
     line("peak resident memory", fixed(m.peak_rss_mib, 1) + " MiB", m.peak_rss_detail);

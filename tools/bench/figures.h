@@ -29,6 +29,7 @@ struct Measured {
     double pass_ms = -1;          // the package pass alone, when it was measured
     double start_to_pass_ms = -1; // the program's start to the pass's end, Wine's start-up left out
     long exe_bytes = -1;
+    bool adapter_table = false;   // also print the update's time behind USB adapters, worked out
 };
 
 struct Stage {
@@ -61,6 +62,17 @@ Floor floor_of(const std::vector<sim::LogEntry>& log, size_t bytes_received, boo
 // Identification, first stage, the 5 s pause, second stage, modules, identity
 // page: wall time on the simulator's frame times and each one's floor.
 std::vector<Stage> stages_of(const Measured& m, const std::vector<sim::LogEntry>& log, bool paced);
+
+// The update's time behind a USB-serial adapter, worked out from the frames
+// of the run and its write calls (one a byte: every byte the cartridge got).
+// Every write call returns only after its USB transfer, `call_ms`; the
+// adapter sends each byte on the line as it has it, at 19200 baud; the loader
+// answers a frame once the frame is in; the adapter's latency timer holds the
+// complement and every reply `latency_ms`; the host's 80 ms reply pause starts
+// when its last write returns. With `call_ms` at a byte's line time and no
+// timer, a built-in port whose every write waits for the byte before it.
+double time_behind_adapter(const std::vector<sim::LogEntry>& log, long write_calls, double call_ms,
+                           double latency_ms);
 
 // Prints the figures of one run; appends its stages to `stages_file` when
 // one is named ("run<TAB>stage<TAB>wall_ms<TAB>floor_ms<TAB>reachable_ms").

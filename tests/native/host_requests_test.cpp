@@ -1,6 +1,9 @@
-// The 1 ms system timer of an attempt: asked for at the confirmation, while
-// the port is still closed (so before the wake byte), and given back once the
-// port is released, exactly once whichever way the attempt ends.
+// What an attempt asks of the host, each asked for once and given back once
+// whichever way the attempt ends: the 1 ms system timer from the confirmation,
+// while the port is still closed (so before the wake byte), until the port is
+// released; keeping the PC awake from the port's opening until its release.
+#include <map>
+
 #include "app_fixture.h"
 #include "posix/host_requests.h"
 #include "posix/serial_ports.h"
@@ -15,6 +18,8 @@ struct Request {
     bool port_open;
     size_t reports;  // dialogs and boxes shown so far
 };
+
+constexpr char TIMER[] = "fine timer", AWAKE[] = "keep awake";
 
 // A loader that completes every handshake and refuses every identity read,
 // except that of the generation `reads_for` (0: none), which gets a blank
@@ -43,13 +48,15 @@ void play_loader(testing_pty::PtyPeer& line, uint8_t reads_for) {
 
 }  // namespace
 
-class TimerRequest : public AppTest {
+class HostRequests : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
         plat::set_host_observer([this](const std::string& request) {
-            if (request.rfind("fine timer", 0) == 0)
-                requests.push_back({request == "fine timer on", PORTA_ABERTA, dialogs.size() + boxes().size()});
+            for (const char* kind : {TIMER, AWAKE})
+                if (request.rfind(kind, 0) == 0)
+                    requests[kind].push_back(
+                        {request == std::string(kind) + " on", PORTA_ABERTA, dialogs.size() + boxes().size()});
         });
         start_program(pkggen::make_package(pkggen::small_shape()));
     }
@@ -58,37 +65,53 @@ protected:
         AppTest::TearDown();
     }
 
-    // Asked once after the confirmation, before the port was opened; given
-    // back once, after the port was closed and everything was shown.
-    void expect_held_through_the_attempt() {
-        ASSERT_EQ(requests.size(), 2u);
-        EXPECT_TRUE(requests[0].on);
-        EXPECT_FALSE(requests[0].port_open);
-        EXPECT_EQ(requests[0].reports, 1u);
-        EXPECT_FALSE(requests[1].on);
-        EXPECT_FALSE(requests[1].port_open);
-        EXPECT_EQ(requests[1].reports, dialogs.size() + boxes().size());
+    // The timer asked once after the confirmation, before the port was
+    // opened; given back once, after the port was closed and everything was
+    // shown. The PC kept awake the same way while the port was open, unless
+    // it never opened.
+    void expect_held_through_the_attempt(bool port_opened = true) {
+        const std::vector<Request>& timer = requests[TIMER];
+        ASSERT_EQ(timer.size(), 2u);
+        EXPECT_TRUE(timer[0].on);
+        EXPECT_FALSE(timer[0].port_open);
+        EXPECT_EQ(timer[0].reports, 1u);
+        EXPECT_FALSE(timer[1].on);
+        EXPECT_FALSE(timer[1].port_open);
+        EXPECT_EQ(timer[1].reports, dialogs.size() + boxes().size());
         EXPECT_FALSE(PORTA_ABERTA);
+
+        const std::vector<Request>& awake = requests[AWAKE];
+        if (!port_opened) {
+            EXPECT_TRUE(awake.empty());
+            return;
+        }
+        ASSERT_EQ(awake.size(), 2u);
+        EXPECT_TRUE(awake[0].on);
+        EXPECT_TRUE(awake[0].port_open);
+        EXPECT_EQ(awake[0].reports, 1u);
+        EXPECT_FALSE(awake[1].on);
+        EXPECT_FALSE(awake[1].port_open);
+        EXPECT_EQ(awake[1].reports, dialogs.size() + boxes().size());
     }
 
-    std::vector<Request> requests;
+    std::map<std::string, std::vector<Request>> requests;  // by kind, in order
 };
 
-TEST_F(TimerRequest, NeverAskedWhenTheConfirmationIsCancelled) {
+TEST_F(HostRequests, NeverAskedWhenTheConfirmationIsCancelled) {
     attach_cartridge();
     press_update(false);
     EXPECT_TRUE(requests.empty());
 }
 
-TEST_F(TimerRequest, GivenBackAfterMessage1) {
+TEST_F(HostRequests, GivenBackAfterMessage1) {
     plat::serial_set_device_path(1, "/dev/nonexistent-port");
     press_update();
     ASSERT_EQ(dialogs.size(), 2u);
     EXPECT_EQ(dialogs[1].caption, "Erro de comunicação");
-    expect_held_through_the_attempt();
+    expect_held_through_the_attempt(false);
 }
 
-TEST_F(TimerRequest, GivenBackAfterMessage3) {
+TEST_F(HostRequests, GivenBackAfterMessage3) {
     testing_pty::PtyPeer line;
     ASSERT_TRUE(line.ok());
     plat::serial_set_device_path(1, line.slave_path());
@@ -99,7 +122,7 @@ TEST_F(TimerRequest, GivenBackAfterMessage3) {
     expect_held_through_the_attempt();
 }
 
-TEST_F(TimerRequest, GivenBackAfterMessage4) {
+TEST_F(HostRequests, GivenBackAfterMessage4) {
     testing_pty::PtyPeer line;
     ASSERT_TRUE(line.ok());
     plat::serial_set_device_path(1, line.slave_path());
@@ -110,7 +133,7 @@ TEST_F(TimerRequest, GivenBackAfterMessage4) {
     expect_held_through_the_attempt();
 }
 
-TEST_F(TimerRequest, GivenBackAfterASwappedCartridge) {
+TEST_F(HostRequests, GivenBackAfterASwappedCartridge) {
     sim::Options options = default_cartridge();
     options.identity_change_after_reads = 1;
     attach_cartridge(options);
@@ -120,7 +143,7 @@ TEST_F(TimerRequest, GivenBackAfterASwappedCartridge) {
     expect_held_through_the_attempt();
 }
 
-TEST_F(TimerRequest, GivenBackAfterTheFailureBox) {
+TEST_F(HostRequests, GivenBackAfterTheFailureBox) {
     sim::Options options = default_cartridge();
     options.nak = {'W', 3};
     attach_cartridge(options);
@@ -130,7 +153,7 @@ TEST_F(TimerRequest, GivenBackAfterTheFailureBox) {
     expect_held_through_the_attempt();
 }
 
-TEST_F(TimerRequest, GivenBackAfterACompletedUpdate) {
+TEST_F(HostRequests, GivenBackAfterACompletedUpdate) {
     attach_cartridge();
     press_update();
     ASSERT_EQ(dialogs.size(), 2u);
@@ -141,7 +164,7 @@ TEST_F(TimerRequest, GivenBackAfterACompletedUpdate) {
 
 // Each attempt asks anew: after message 3 on one port, a completed update on
 // another.
-TEST_F(TimerRequest, EachAttemptAsksOnce) {
+TEST_F(HostRequests, EachAttemptAsksOnce) {
     testing_pty::PtyPeer line;
     ASSERT_TRUE(line.ok());
     plat::serial_set_device_path(1, line.slave_path());
@@ -151,7 +174,10 @@ TEST_F(TimerRequest, EachAttemptAsksOnce) {
     ui::headless::click(control("pnCOM2"));
     press_update();
     ASSERT_EQ(dialogs.size(), 4u);
-    ASSERT_EQ(requests.size(), 4u);
-    for (size_t i = 0; i < requests.size(); ++i) EXPECT_EQ(requests[i].on, i % 2 == 0) << i;
-    EXPECT_EQ(requests[2].reports, 3u);  // the second confirmation
+    for (const char* kind : {TIMER, AWAKE}) {
+        const std::vector<Request>& made = requests[kind];
+        ASSERT_EQ(made.size(), 4u) << kind;
+        for (size_t i = 0; i < made.size(); ++i) EXPECT_EQ(made[i].on, i % 2 == 0) << kind << " " << i;
+        EXPECT_EQ(made[2].reports, 3u) << kind;  // the second confirmation
+    }
 }
