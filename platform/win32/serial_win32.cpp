@@ -15,15 +15,23 @@ std::map<PortHandle, HANDLE> port_mutexes;
 
 HANDLE handle_of(PortHandle port) { return reinterpret_cast<HANDLE>(port); }
 
+// A transfer the port's time-outs ended short is no failure: Windows completes
+// it as a success with fewer bytes, Wine, when no byte came, as an error of
+// the time-out kind.
+bool ended_by_time_out(DWORD error) {
+    return error == WAIT_TIMEOUT || error == ERROR_SEM_TIMEOUT || error == ERROR_TIMEOUT;
+}
+
 // A transfer already started with `record`: wait for it without a limit (the
 // port's time-outs end it) and fetch the count without waiting again. False
 // when the system failed it rather than completing it, fully or short.
 bool wait_for_transfer(HANDLE port, OVERLAPPED& record, uint32_t* moved) {
+    *moved = 0;
+    if (WaitForSingleObject(record.hEvent, INFINITE) != WAIT_OBJECT_0) return false;
     DWORD count = 0;
-    const bool completed = WaitForSingleObject(record.hEvent, INFINITE) == WAIT_OBJECT_0 &&
-                           GetOverlappedResult(port, &record, &count, FALSE);
-    *moved = completed ? count : 0;
-    return completed;
+    if (!GetOverlappedResult(port, &record, &count, FALSE) && !ended_by_time_out(GetLastError())) return false;
+    *moved = count;
+    return true;
 }
 
 // One write or read with a zeroed transfer record and a manual-reset event of

@@ -3,7 +3,9 @@
 // Faults past the first stage are met by the exe around the small package.
 #include <chrono>
 
+#include "expected_image.h"
 #include "failure_box.h"
+#include "package_generator.h"
 #include "test_helpers.h"
 #include "wine_update.h"
 
@@ -16,10 +18,15 @@ using test_helpers::ms_since;
 // Caption of the program's plain message boxes: the program's title.
 const std::string BOX = "Atualização Cartucho QUILLA";
 
-// The failure box as the driver prints a text: its line breaks escaped.
+// The failure box as the driver prints a text: line breaks, back-slashes and
+// quotes escaped.
 std::string as_printed(const std::string& box) {
     std::string out;
-    for (char c : box) out += c == '\n' ? std::string("\\n") : std::string(1, c);
+    for (char c : box) {
+        if (c == '\n') out += "\\n";
+        else if (c == '\\' || c == '"') out += std::string("\\") + c;
+        else out += c;
+    }
     return out;
 }
 
@@ -94,6 +101,25 @@ TEST_F(WineFault, UnansweredIdentityReadWritesNothing) {
                                                  NOTHING_WRITTEN)));
     expect_nothing_after_the_fault(com1, "stall");
     EXPECT_TRUE(com1.writes().empty());
+}
+
+// The identity page's W refused, after its E erased the page: the box names
+// the record in C:\, written before it with the page sent, and the identity.
+TEST_F(WineFault, RefusedIdentityPageNamesTheRecordAndTheIdentity) {
+    sim::Options options = cartridge_options();
+    options.nak = {'W', 101};  // after the 99 Pages and 0x8080
+    sim::Simulator& com1 = cartridge(1, options);
+    wine::Process program(wine::dist_exe(), {});
+    start_attempt("OK");
+
+    const std::string text = box_then_exit(program, 240000);
+    EXPECT_EQ(text, as_printed(failure_box::text("falha na gravação da página de identificação 8000", REFUSED,
+                                                 failure_box::identity_maybe_erased("C:\\TEXTO2.TXT", "3012AB0F"))));
+    expect_nothing_after_the_fault(com1, "nak");
+    const ExpectedImage expected =
+        expected_image(pkggen::make_package(pkggen::shipped_shape()), cartridge_options().identity);
+    EXPECT_EQ(file_bytes(record_in_c()), expected_dump(&expected.pages[0x8000]));
+    EXPECT_EQ(com1.pages()[0x8000], 0xFF);  // erased
 }
 
 // The whole package written and the identity page acknowledged; the reply to
