@@ -1,10 +1,15 @@
 // The shipped pATU.exe as a Windows PC's loader sees it: one 32-bit program
 // for Windows 7 SP1 and later, importing only DLLs that Windows 7 has, so that
 // it starts on every workshop PC, and an older Windows refuses it at once.
+// Where the Wine tests run the x86-64 build instead (a host that runs no 32-bit
+// code), that exe is held to the same rules but for its processor, so what ran
+// under Wine is the shipped exe's twin.
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +17,20 @@
 
 namespace {
 
-const std::string EXE = DIST_DIR "/pATU.exe";
+// One build of the program and the processor it must be for.
+struct Build {
+    std::string path;
+    uint16_t machine, magic;
+    std::string manifest_processor;
+};
+
+void PrintTo(const Build& build, std::ostream* out) { *out << build.path; }
+
+std::vector<Build> builds() {
+    std::vector<Build> list = {{DIST_DIR "/pATU.exe", pe::MACHINE_I386, pe::MAGIC_PE32, "x86"}};
+    if (*WIN64_EXE) list.push_back({WIN64_EXE, pe::MACHINE_AMD64, pe::MAGIC_PE32_PLUS, "amd64"});
+    return list;
+}
 
 // Each for a reason: the Win32 API proper (KERNEL32, USER32, GDI32); the
 // progress bar and visual styles (COMCTL32); mingw-w64's C runtime, a part of
@@ -34,15 +52,20 @@ std::string upper(std::string s) {
     return s;
 }
 
-const pe::Image& shipped() {
-    static const pe::Image image = pe::read(EXE);
-    return image;
-}
+class ShippedExe : public testing::TestWithParam<Build> {
+protected:
+    const pe::Image& exe() {
+        static std::map<std::string, pe::Image> images;
+        auto found = images.find(GetParam().path);
+        if (found == images.end()) found = images.emplace(GetParam().path, pe::read(GetParam().path)).first;
+        return found->second;
+    }
+};
 
-TEST(ShippedExe, Is32BitGuiProgramForWindows7Sp1AndLater) {
-    const pe::Image& exe = shipped();
-    EXPECT_EQ(exe.machine, pe::MACHINE_I386) << EXE << " is not built for i386";
-    EXPECT_EQ(exe.magic, pe::MAGIC_PE32);
+TEST_P(ShippedExe, IsGuiProgramForItsProcessorAndWindows7Sp1AndLater) {
+    const pe::Image& exe = this->exe();
+    EXPECT_EQ(exe.machine, GetParam().machine) << GetParam().path << " is built for another processor";
+    EXPECT_EQ(exe.magic, GetParam().magic);
     EXPECT_EQ(exe.subsystem, 2) << "not a Windows GUI program";
     // 6.1 is Windows 7: an older Windows refuses the file before running any of it.
     EXPECT_EQ(exe.os_major, 6);
@@ -51,8 +74,8 @@ TEST(ShippedExe, Is32BitGuiProgramForWindows7Sp1AndLater) {
     EXPECT_EQ(exe.subsystem_minor, 1);
 }
 
-TEST(ShippedExe, ImportsOnlySystemDllsThatWindows7Has) {
-    const pe::Image& exe = shipped();
+TEST_P(ShippedExe, ImportsOnlySystemDllsThatWindows7Has) {
+    const pe::Image& exe = this->exe();
     ASSERT_FALSE(exe.imports.empty());
     for (const auto& [dll, entries] : exe.imports) {
         EXPECT_NE(upper(dll).rfind("API-MS-WIN-", 0), 0u) << dll << ": an API set, which Windows 7 lacks";
@@ -60,28 +83,33 @@ TEST(ShippedExe, ImportsOnlySystemDllsThatWindows7Has) {
     }
 }
 
-TEST(ShippedExe, ImportsNoEntryPointNewerThanWindows7) {
-    for (const auto& [dll, entries] : shipped().imports) {
+TEST_P(ShippedExe, ImportsNoEntryPointNewerThanWindows7) {
+    for (const auto& [dll, entries] : exe().imports) {
         for (const std::string& entry : entries)
             EXPECT_FALSE(NEWER_THAN_WINDOWS_7.count(entry)) << dll << "!" << entry << " is missing on Windows 7";
     }
 }
 
-TEST(ShippedExe, AsksWinmmForTheTimerResolution) {
+TEST_P(ShippedExe, AsksWinmmForTheTimerResolution) {
     std::vector<std::string> winmm;
-    for (const auto& [dll, entries] : shipped().imports)
+    for (const auto& [dll, entries] : exe().imports)
         if (upper(dll) == "WINMM.DLL") winmm = entries;
     for (const char* entry : {"timeBeginPeriod", "timeEndPeriod"})
         EXPECT_TRUE(std::count(winmm.begin(), winmm.end(), entry)) << entry << " is not imported from WINMM";
 }
 
-TEST(ShippedExe, ManifestDeclaresTheX86Processor) {
+TEST_P(ShippedExe, ManifestDeclaresItsProcessor) {
     // Windows will not start an exe whose manifest names another processor.
-    const std::string bytes(shipped().bytes.begin(), shipped().bytes.end());
+    const std::string bytes(exe().bytes.begin(), exe().bytes.end());
     const size_t identity = bytes.find("name=\"Quilla.pATU\"");
-    ASSERT_NE(identity, std::string::npos) << "no manifest of ours in " << EXE;
+    ASSERT_NE(identity, std::string::npos) << "no manifest of ours in " << GetParam().path;
     const std::string element = bytes.substr(identity, bytes.find("/>", identity) - identity);
-    EXPECT_NE(element.find("processorArchitecture=\"x86\""), std::string::npos) << element;
+    EXPECT_NE(element.find("processorArchitecture=\"" + GetParam().manifest_processor + "\""), std::string::npos)
+        << element;
 }
+
+INSTANTIATE_TEST_SUITE_P(Builds, ShippedExe, testing::ValuesIn(builds()), [](const auto& info) {
+    return std::string(info.param.machine == pe::MACHINE_I386 ? "i686" : "x86_64");
+});
 
 }  // namespace
