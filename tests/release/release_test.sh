@@ -35,6 +35,14 @@ date=01/02/2030 title="Pacote de teste do lançamento"
 "$repo/build/native/tools/pkggen/pkggen" --small --date "$date" --title "$title" --out small.txt
 sed -i '4s|.*|263|' small.txt
 release() { "$repo/scripts/release" --package small.txt --dist dist "$@"; }
+# Where this host's Wine runs no 32-bit code, the small release is of the
+# x86-64 twin, signed the same way, so that the exe Wine shows is the one signed.
+if [ "$("$repo/scripts/route")" = 64 ]; then
+  export PATU_RELEASE_TOOLCHAIN=cmake/mingw-w64-x86_64.cmake
+  echo "== the small release is of the x86-64 twin ($("$repo/scripts/route" --why 2>&1 >/dev/null))"
+else
+  echo "== the small release is of the shipped 32-bit exe"
+fi
 
 echo "== a small package, released signed"
 PATU_SIGN_PASSWORD_FILE=password release --sign certificate.pfx 2>&1 | tee release.log
